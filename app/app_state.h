@@ -1,0 +1,51 @@
+#pragma once
+// Process-wide application state: where the program lives, its settings, its connection
+// flags and the registry through which its windows find each other.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QWidget;  // the registry only refers to windows; it never needs their definitions
+
+inline constexpr const char* kDefaultMapUrl = "http://127.0.0.1/zavomap.html";
+
+class CVantrailApp {
+public:
+    // Module directory: the real directory of the running executable, no trailing separator
+    // (the root folder is the empty text). Also clears m_InetFlag.
+    void InitModulePaths();
+
+    // moduleDir + "/" + name.
+    std::string ModuleFile(const std::string& name) const;
+
+    // um_config.ini, section UM_CONFIG: DEFAULT_IP_0 and FOLDER_PATH.
+    void LoadConfig();
+    bool SaveFolderPath() const;
+
+    // Bit 0: a non-loopback interface is up with an address; bit 1: not offline (Linux has
+    // no offline mode, so always set).
+    void UpdateInetFlag();
+
+    std::string moduleDir;
+    uint32_t m_InetFlag = 0;
+    std::string folderPath;
+    std::array<std::string, 1> mapUrls{kDefaultMapUrl};
+
+    // Window registry: each window records itself when it initialises.
+    QWidget* controlForm = nullptr;
+    QWidget* videoPage = nullptr;
+    QWidget* mainDialog = nullptr;
+    QWidget* mapWindow = nullptr;
+};
+
+CVantrailApp& theApp();
+
+// The connection query behind UpdateInetFlag; tests replace it. Returns the previous one.
+using ConnectionProbe = std::function<bool()>;
+ConnectionProbe SetConnectionProbe(ConnectionProbe probe);
+bool HasNetworkConnection();
+
+// The real directory of the running executable ("" for the root folder).
+std::string ExecutableDirectory();
