@@ -28,7 +28,8 @@ CVantrailApp& theApp() {
 std::string ExecutableDirectory() {
     char path[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return ".";
+    if (n <= 0)
+        return ".";
     const std::string exe(path, static_cast<size_t>(n));
     const size_t slash = exe.rfind('/');
     return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
@@ -66,13 +67,15 @@ void CVantrailApp::UpdateInetFlag() {
 }
 
 ConnectionProbe SetConnectionProbe(ConnectionProbe probe) {
-    if (!probe) probe = HasNetworkConnection;
+    if (!probe)
+        probe = HasNetworkConnection;
     return std::exchange(Probe(), std::move(probe));
 }
 
 bool HasNetworkConnection() {
     ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return false;
+    if (getifaddrs(&list) != 0)
+        return false;
     bool found = false;
     for (const ifaddrs* a = list; a != nullptr && !found; a = a->ifa_next) {
         found = a->ifa_addr != nullptr && (a->ifa_flags & IFF_UP) != 0 &&

@@ -8,8 +8,10 @@ std::string FormatTextV(const char* format, va_list args) {
     char small[256];
     const int n = std::vsnprintf(small, sizeof small, format, copy);
     va_end(copy);
-    if (n < 0) return {};
-    if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
+    if (n < 0)
+        return {};
+    if (static_cast<size_t>(n) < sizeof small)
+        return std::string(small, static_cast<size_t>(n));
     std::string out(static_cast<size_t>(n), '\0');
     std::vsnprintf(out.data(), out.size() + 1, format, args);
     return out;
@@ -27,7 +29,8 @@ std::string ToTextMode(const std::string& text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
     for (char c : text) {
-        if (c == '\n') out.push_back('\r');
+        if (c == '\n')
+            out.push_back('\r');
         out.push_back(c);
     }
     return out;

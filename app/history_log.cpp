@@ -1,8 +1,8 @@
 #include "app/history_log.h"
 
+#include <sys/time.h>
 #include <cstdarg>
 #include <cstdio>
-#include <sys/time.h>
 
 #include "app/app_state.h"
 #include "app/format.h"
@@ -11,7 +11,8 @@ namespace {
 constexpr size_t kPieceMax = 255;
 
 std::string Cut(std::string text) {
-    if (text.size() > kPieceMax) text.resize(kPieceMax);
+    if (text.size() > kPieceMax)
+        text.resize(kPieceMax);
     return text;
 }
 }  // namespace
@@ -28,7 +29,8 @@ int WriteHistoryLog(const char* format, ...) {
     gettimeofday(&now, nullptr);
     std::tm local{};
     const time_t seconds = now.tv_sec;
-    if (localtime_r(&seconds, &local) == nullptr || format == nullptr) return -1;
+    if (localtime_r(&seconds, &local) == nullptr || format == nullptr)
+        return -1;
 
     va_list args;
     va_start(args, format);
@@ -38,7 +40,8 @@ int WriteHistoryLog(const char* format, ...) {
         FormatHistoryLine(local, static_cast<int>(now.tv_usec / 1000), message);
 
     std::FILE* file = std::fopen(theApp().ModuleFile("History.log").c_str(), "ab");
-    if (file == nullptr) return -1;
+    if (file == nullptr)
+        return -1;
     const std::string stored = ToTextMode(line);
     const size_t written = std::fwrite(stored.data(), 1, stored.size(), file);
     std::fflush(file);
@@ -46,4 +49,6 @@ int WriteHistoryLog(const char* format, ...) {
     return written == stored.size() ? static_cast<int>(line.size()) : -1;
 }
 
-void DeleteHistoryLog() { std::remove(theApp().ModuleFile("History.log").c_str()); }
+void DeleteHistoryLog() {
+    std::remove(theApp().ModuleFile("History.log").c_str());
+}

@@ -15,7 +15,8 @@ MessageHandler& Handler() {
 }  // namespace
 
 MessageHandler SetMessageHandler(MessageHandler handler) {
-    if (!handler) handler = PrintMessage;
+    if (!handler)
+        handler = PrintMessage;
     return std::exchange(Handler(), std::move(handler));
 }
 

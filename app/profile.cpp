@@ -16,8 +16,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -33,7 +32,8 @@ std::vector<Line> ReadLines(const std::string& path, bool* exists) {
     std::ifstream in(path, std::ios::binary);
     *exists = static_cast<bool>(in);
     std::vector<Line> lines;
-    if (!in) return lines;
+    if (!in)
+        return lines;
     std::stringstream buffer;
     buffer << in.rdbuf();
     const std::string all = buffer.str();
@@ -46,7 +46,8 @@ std::vector<Line> ReadLines(const std::string& path, bool* exists) {
             pos = all.size();
         } else {
             size_t end = nl;
-            if (end > pos && all[end - 1] == '\r') --end;
+            if (end > pos && all[end - 1] == '\r')
+                --end;
             line.text = all.substr(pos, end - pos);
             line.end = all.substr(end, nl + 1 - end);
             pos = nl + 1;
@@ -59,16 +60,19 @@ std::vector<Line> ReadLines(const std::string& path, bool* exists) {
 // "[name]" gives name; anything else gives nullopt-like empty with false.
 bool SectionName(std::string_view line, std::string_view* name) {
     line = Trim(line);
-    if (line.size() < 2 || line.front() != '[') return false;
+    if (line.size() < 2 || line.front() != '[')
+        return false;
     const size_t close = line.find(']');
-    if (close == std::string_view::npos) return false;
+    if (close == std::string_view::npos)
+        return false;
     *name = Trim(line.substr(1, close - 1));
     return true;
 }
 
 bool KeyValue(std::string_view line, std::string_view* key, std::string_view* value) {
     const size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return false;
+    if (eq == std::string_view::npos)
+        return false;
     *key = Trim(line.substr(0, eq));
     *value = Trim(line.substr(eq + 1));
     return true;
@@ -97,7 +101,8 @@ std::string ReadProfileString(const std::string& section, const std::string& key
             break;
         }
     }
-    if (result.size() > kProfileValueMax) result.resize(kProfileValueMax);
+    if (result.size() > kProfileValueMax)
+        result.resize(kProfileValueMax);
     return result;
 }
 
@@ -124,7 +129,8 @@ bool WriteProfileString(const std::string& section, const std::string& key,
         }
     }
     if (sectionAt == lines.size()) {
-        if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
+        if (!lines.empty() && lines.back().end.empty())
+            lines.back().end = eol;
         lines.push_back({"[" + section + "]", eol});
         lines.push_back(entry);
     } else {
@@ -132,18 +138,22 @@ bool WriteProfileString(const std::string& section, const std::string& key,
         bool replaced = false;
         for (size_t i = sectionAt + 1; i < lines.size(); ++i) {
             std::string_view name;
-            if (SectionName(lines[i].text, &name)) break;
+            if (SectionName(lines[i].text, &name))
+                break;
             std::string_view k, v;
             if (KeyValue(lines[i].text, &k, &v) && SameName(k, key)) {
                 lines[i].text = entry.text;
-                if (lines[i].end.empty()) lines[i].end = eol;
+                if (lines[i].end.empty())
+                    lines[i].end = eol;
                 replaced = true;
                 break;
             }
-            if (!Trim(lines[i].text).empty()) insertAt = i + 1;
+            if (!Trim(lines[i].text).empty())
+                insertAt = i + 1;
         }
         if (!replaced) {
-            if (lines[insertAt - 1].end.empty()) lines[insertAt - 1].end = eol;
+            if (lines[insertAt - 1].end.empty())
+                lines[insertAt - 1].end = eol;
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
         }
     }
@@ -151,7 +161,8 @@ bool WriteProfileString(const std::string& section, const std::string& key,
     std::string out;
     for (const Line& line : lines) out += line.text + line.end;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return false;
+    if (!file)
+        return false;
     file << out;
     file.flush();
     return static_cast<bool>(file);

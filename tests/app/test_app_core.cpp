@@ -1,8 +1,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -48,27 +48,33 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("missing file") << QByteArray("<none>") << "FOLDER_PATH" << "dflt";
+        QTest::newRow("missing file") << QByteArray("<none>") << "FOLDER_PATH"
+                                      << "dflt";
         QTest::newRow("missing key") << QByteArray("[UM_CONFIG]\nOTHER=1\n") << "FOLDER_PATH"
                                      << "dflt";
         QTest::newRow("other section") << QByteArray("[X]\nFOLDER_PATH=/a\n") << "FOLDER_PATH"
                                        << "dflt";
-        QTest::newRow("any case, blanks") << QByteArray("[um_config]\r\n folder_path = /v/c \r\n")
-                                          << "FOLDER_PATH" << "/v/c";
-        QTest::newRow("percent kept") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=/a%sb\n")
-                                      << "FOLDER_PATH" << "/a%sb";
+        QTest::newRow("any case, blanks")
+            << QByteArray("[um_config]\r\n folder_path = /v/c \r\n") << "FOLDER_PATH"
+            << "/v/c";
+        QTest::newRow("percent kept")
+            << QByteArray("[UM_CONFIG]\nFOLDER_PATH=/a%sb\n") << "FOLDER_PATH"
+            << "/a%sb";
         QTest::newRow("quoted") << QByteArray("[UM_CONFIG]\nDEFAULT_IP_0=\"http://x/\"\n")
-                                << "DEFAULT_IP_0" << "http://x/";
+                                << "DEFAULT_IP_0"
+                                << "http://x/";
         QTest::newRow("empty value") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=\n") << "FOLDER_PATH"
                                      << "";
-        QTest::newRow("cut to 259") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=" + QByteArray(300, 'a'))
-                                    << "FOLDER_PATH" << QString(259, 'a');
+        QTest::newRow("cut to 259")
+            << QByteArray("[UM_CONFIG]\nFOLDER_PATH=" + QByteArray(300, 'a')) << "FOLDER_PATH"
+            << QString(259, 'a');
     }
     void readProfile() {
         QFETCH(QByteArray, file);
         QFETCH(QString, key);
         QFETCH(QString, expected);
-        if (file != "<none>") WriteAll(dir_.filePath("um_config.ini"), file);
+        if (file != "<none>")
+            WriteAll(dir_.filePath("um_config.ini"), file);
         QCOMPARE(QString::fromStdString(ReadProfileString("UM_CONFIG", key.toStdString(), "dflt",
                                                           Path("um_config.ini"))),
                  expected);
@@ -83,8 +89,10 @@ private slots:
             << QByteArray("; note\n[A]\nk=v")
             << QByteArray("; note\n[A]\nk=v\n[UM_CONFIG]\nFOLDER_PATH=/rec\n");
         QTest::newRow("key replaced, CRLF kept")
-            << QByteArray("[UM_CONFIG]\r\nDEFAULT_IP_0=http://a/\r\nFOLDER_PATH=/old\r\n[B]\r\nx=1\r\n")
-            << QByteArray("[UM_CONFIG]\r\nDEFAULT_IP_0=http://a/\r\nFOLDER_PATH=/rec\r\n[B]\r\nx=1\r\n");
+            << QByteArray(
+                   "[UM_CONFIG]\r\nDEFAULT_IP_0=http://a/\r\nFOLDER_PATH=/old\r\n[B]\r\nx=1\r\n")
+            << QByteArray(
+                   "[UM_CONFIG]\r\nDEFAULT_IP_0=http://a/\r\nFOLDER_PATH=/rec\r\n[B]\r\nx=1\r\n");
         QTest::newRow("key added at end of its section")
             << QByteArray("[UM_CONFIG]\nDEFAULT_IP_0=u\n\n[B]\nx=1\n")
             << QByteArray("[UM_CONFIG]\nDEFAULT_IP_0=u\nFOLDER_PATH=/rec\n\n[B]\nx=1\n");
@@ -93,7 +101,8 @@ private slots:
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
         const QString path = dir_.filePath("um_config.ini");
-        if (before != "<none>") WriteAll(path, before);
+        if (before != "<none>")
+            WriteAll(path, before);
         QVERIFY(WriteProfileString("UM_CONFIG", "FOLDER_PATH", "/rec", path.toStdString()));
         QCOMPARE(ReadAll(path), after);
     }
@@ -123,11 +132,13 @@ private slots:
     void historyLine_data() {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("line");
-        QTest::newRow("own line feed") << "test\n" << "[2013/5/7][09:03:05.042]\ttest\n\n";
-        QTest::newRow("no line feed") << "GetSelFilePath => no selected file"
-                                      << "[2013/5/7][09:03:05.042]\tGetSelFilePath => no selected file\n";
-        QTest::newRow("long message cut") << QString(300, 'm')
-                                          << "[2013/5/7][09:03:05.042]\t" + QString(255, 'm') + "\n";
+        QTest::newRow("own line feed") << "test\n"
+                                       << "[2013/5/7][09:03:05.042]\ttest\n\n";
+        QTest::newRow("no line feed")
+            << "GetSelFilePath => no selected file"
+            << "[2013/5/7][09:03:05.042]\tGetSelFilePath => no selected file\n";
+        QTest::newRow("long message cut")
+            << QString(300, 'm') << "[2013/5/7][09:03:05.042]\t" + QString(255, 'm') + "\n";
     }
     void historyLine() {
         QFETCH(QString, message);
@@ -194,9 +205,10 @@ private slots:
 
     void messagesReachTheInstalledHandler() {
         QStringList seen;
-        const MessageHandler old = SetMessageHandler([&](const std::string& t, const std::string& c) {
-            seen << QString::fromStdString(c + "|" + t);
-        });
+        const MessageHandler old =
+            SetMessageHandler([&](const std::string& t, const std::string& c) {
+                seen << QString::fromStdString(c + "|" + t);
+            });
         ShowMessage("one");
         ShowMessage("two", "Error");
         SetMessageHandler(old);
