@@ -24,11 +24,27 @@ public:
     int DrawRangeMax() const { return rangeMax_; }
     QColor CurrentThumbColor() const { return thumbColor_; }
 
+    // The shaded block of the thumb: rings of colour c growing lighter by 10 per ring towards
+    // the middle, across the slider's thickness (the first ring all round when bothAxes).
+    static void DrawRings(QPainter& painter, QRect r, QColor c, bool bothAxes,
+                          Qt::Orientation orientation);
+    // The background and the channel fill: an outer ring of c, a second of c lightened by
+    // firstStep, then DrawRings.
+    static void DrawGradientRoundRect(QPainter& painter, QRect r, QColor c, bool bothAxes,
+                                      bool horizontalOnly, int firstStep,
+                                      Qt::Orientation orientation);
+    // The channel as the control lays it out, before the sunken edge is drawn round it.
+    QRect ChannelRect() const;
+    // The filled part of a channel (the channel inside its edge): from pixel 9 to
+    // 9 + length * pos / max inclusive along the slider, just pixel 9 when max is 0.
+    static QRect ChannelFill(const QRect& channel, Qt::Orientation orientation, int pos, int max);
+
 signals:
     // The mouse capture ends: every left-button release, on the thumb or the channel.
     void ReleasedCapture();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -1,0 +1,33 @@
+#pragma once
+// Small helpers shared by the four painters.
+
+#include <QPainter>
+#include <QRect>
+#include <QString>
+
+#include <cmath>
+#include <limits>
+
+// C's truncation toward zero, kept defined for values an int cannot hold.
+inline int TruncToInt(double v) {
+    if (std::isnan(v))
+        return 0;
+    if (v >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (v <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+// A box given as left, top, right, bottom with the right and bottom edges excluded.
+inline QRect Box(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// Text drawn on one line in a box and clipped to it.
+inline void DrawTextBox(QPainter& painter, const QRect& box, int flags, const QString& text) {
+    painter.save();
+    painter.setClipRect(box, Qt::IntersectClip);
+    painter.drawText(box, flags | Qt::TextSingleLine, text);
+    painter.restore();
+}
