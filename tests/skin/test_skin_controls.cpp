@@ -244,6 +244,23 @@ private slots:
         QCOMPARE(clicks.count(), 1);
     }
 
+    void doubleClickIsTwoClicks() {
+        CSkinButton button;
+        button.SetBitmaps(1200, 1198, 1201, 0, 0, 1199, 0, false, 0);
+        QSignalSpy clicks(&button, &QPushButton::clicked);
+        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
+        QTest::mouseDClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
+        QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(15, 15));
+        QCOMPARE(clicks.count(), 2);
+    }
+
+    void missingImagesFallBackToButtonFace() {
+        CSkinButton button;
+        button.resize(20, 20);
+        button.SetBitmaps(4242, 0, 0, 0, 0, 0, 1, false, 0);
+        QCOMPARE(Grab(button).pixelColor(10, 10), button.palette().color(QPalette::Button));
+    }
+
     void checkKinds_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("afterOneClick");
