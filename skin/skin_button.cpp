@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStringList>
 
 #include <algorithm>
 
@@ -24,14 +23,6 @@ constexpr int kTextFlags = Qt::AlignCenter | Qt::TextSingleLine;
 CSkinButton::CSkinButton(QWidget* parent, Kind kind)
     : QPushButton(parent), kind_(kind), textColor_(palette().color(QPalette::ButtonText)) {
     setMouseTracking(true);
-}
-
-CSkinButton::Kind CSkinButton::KindFromStyles(const QStringList& styles) {
-    if (styles.contains(QStringLiteral("autocheckbox")))
-        return CheckBox;
-    if (styles.contains(QStringLiteral("autoradiobutton")))
-        return RadioButton;
-    return PushButton;
 }
 
 CSkinButton::StateImage CSkinButton::Load(int id) const {
@@ -77,11 +68,6 @@ void CSkinButton::SetBitmaps(int normal, int pressed, int hover, int disabled, i
         if (drawMode_ == 0)
             resize(mask_.size());
     }
-    update();
-}
-
-void CSkinButton::SetTextColor(const QColor& color) {
-    textColor_ = color;
     update();
 }
 

@@ -14,16 +14,12 @@ public:
 
     explicit CSkinButton(QWidget* parent = nullptr, Kind kind = PushButton);
 
-    // The kind a template's button styles ask for: "autocheckbox" or "autoradiobutton".
-    static Kind KindFromStyles(const QStringList& styles);
-
     // Bitmap resource ids, 0 meaning none. drawMode: 0 natural size, 1 stretched, 2 tiled.
     void SetBitmaps(int normal, int pressed, int hover, int disabled, int focus, int mask,
                     int drawMode, bool edge, int margin);
     void SetCheck(bool checked);
     bool GetCheck() const { return checked_; }
     Kind ButtonKind() const { return kind_; }
-    void SetTextColor(const QColor& color);
     // A radio button group runs from a button that starts one to the next that does.
     void SetGroupStart(bool start) { groupStart_ = start; }
 
