@@ -10,7 +10,7 @@ constexpr const char* kDsegFamily = "DSEG7 Classic";
 constexpr const char* kDsegFile = "/usr/share/fonts/truetype/dseg/DSEG7Classic-Bold.ttf";
 // DSEG7's digits are almost as wide as they are high; the readout boxes were laid out for a
 // narrow face, so the substitute is condensed to about the same proportions.
-constexpr int kDsegStretch = 50;
+constexpr int kDsegStretch = 45;
 
 bool registered = false;
 

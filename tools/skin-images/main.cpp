@@ -262,9 +262,9 @@ QImage GSensorPanel() {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(184, 190, 198));
-    p.drawRoundedRect(QRectF(0.5, 0.5, 32, 19), 3, 3);
-    p.drawRoundedRect(QRectF(0.5, 55.5, 32, 19), 3, 3);
-    p.drawRoundedRect(QRectF(0.5, 95.5, 32, 19), 3, 3);
+    p.drawRoundedRect(QRectF(0.5, 0.5, 26, 19), 3, 3);
+    p.drawRoundedRect(QRectF(0.5, 55.5, 26, 19), 3, 3);
+    p.drawRoundedRect(QRectF(0.5, 95.5, 26, 19), 3, 3);
     p.setPen(Qt::black);
     p.setFont(InstrumentFont(18));
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
@@ -273,9 +273,9 @@ QImage GSensorPanel() {
     p.drawText(QRect(0, 95, 100, 20), flags, QStringLiteral("-2"));
     p.setFont(SansFont(10, true));
     p.setPen(QColor(20, 22, 26));
-    p.drawText(QRect(22, 1, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
-    p.drawText(QRect(22, 56, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
-    p.drawText(QRect(22, 96, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
+    p.drawText(QRect(16, 1, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
+    p.drawText(QRect(16, 56, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
+    p.drawText(QRect(16, 96, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
     return image;
 }
 
