@@ -74,15 +74,15 @@ int ScanFieldsV(const char* text, size_t length, const char* format, va_list arg
         }
         const char* const value = in;
         in += field;
-        // An over-long field reads as zero; the records start zeroed, so storing nothing is
-        // the same as storing zero except for text, which is cleared.
-        const bool store = field > 0 && field < kFieldMax;
+        // An empty field stores nothing; an over-long one reads as zero.
+        const bool store = field > 0;
+        const bool zero = field >= kFieldMax;
         switch (letter) {
             case 'c':
             case 'C': {
                 char* dest = va_arg(args, char*);
                 if (store)
-                    *dest = *value;
+                    *dest = zero ? '\0' : *value;
                 break;
             }
             case 'e':
@@ -92,17 +92,16 @@ int ScanFieldsV(const char* text, size_t length, const char* format, va_list arg
             case 'G': {
                 double* dest = va_arg(args, double*);
                 if (store)
-                    *dest = ReadDecimal(value, field);
+                    *dest = zero ? 0.0 : ReadDecimal(value, field);
                 break;
             }
             case 's':
             case 'S': {
                 char* dest = va_arg(args, char*);
                 if (store) {
-                    std::memcpy(dest, value, field);
-                    dest[field] = '\0';
-                } else if (field > 0) {
-                    dest[0] = '\0';
+                    const size_t copied = zero ? 0 : field;
+                    std::memcpy(dest, value, copied);
+                    dest[copied] = '\0';
                 }
                 break;
             }
@@ -115,7 +114,7 @@ int ScanFieldsV(const char* text, size_t length, const char* format, va_list arg
                 int32_t* dest = va_arg(args, int32_t*);
                 const int base = letter == 'o' ? 8 : (letter == 'x' || letter == 'X') ? 16 : 10;
                 if (store)
-                    *dest = ReadInteger(value, field, base);
+                    *dest = zero ? 0 : ReadInteger(value, field, base);
                 break;
             }
             default:
