@@ -69,8 +69,9 @@ int ScanFieldsV(const char* text, size_t length, const char* format, va_list arg
         } else if (delimiter == '\0') {
             field = left;
         } else {
-            const void* hit = std::memchr(in, delimiter, left);
-            field = hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - in) : left;
+            // Fields are short: a plain loop beats a call to memchr.
+            field = 0;
+            while (field < left && in[field] != delimiter) ++field;
         }
         const char* const value = in;
         in += field;
@@ -225,10 +226,15 @@ void ApplyGsensor(const GsensorRecord& r, TrackSample& sample) {
     sample.sentences |= kSentenceGsensor;
 }
 
+// Decodes into a new queue item of the record's type; the item is dropped when rejected.
 template <typename Record>
-bool DecodeInto(SentenceRecord& slot, int (*parse)(const char*, size_t, Record&),
-                const char* sentence, size_t length) {
-    return parse(sentence, length, slot.emplace<Record>()) == 1;
+bool DecodeInto(std::vector<DecodedSentence>& queue, SentenceKind kind,
+                int (*parse)(const char*, size_t, Record&), const char* sentence, size_t length) {
+    DecodedSentence& item = queue.emplace_back(kind, SentenceRecord(std::in_place_type<Record>));
+    if (parse(sentence, length, std::get<Record>(item.record)) == 1)
+        return true;
+    queue.pop_back();
+    return false;
 }
 }  // namespace
 
@@ -238,22 +244,24 @@ ParserSettings& theParserSettings() {
 }
 
 FrameResult FrameSentence(const char* bytes, size_t count) {
-    unsigned checksum = 0;
-    size_t star = 0;
-    for (size_t i = 1; i < count; ++i) {
-        const char c = bytes[i];
-        if (c == '$')
-            return {i, false};
-        if (c == '*') {
-            star = i;
-            break;
-        }
-        checksum ^= static_cast<unsigned char>(c);
+    if (count < 2)
+        return {0, false};
+    const char* body = bytes + 1;
+    const size_t body_length = count - 1;
+    const void* star_hit = std::memchr(body, '*', body_length);
+    const size_t star = star_hit != nullptr
+                            ? static_cast<size_t>(static_cast<const char*>(star_hit) - body) + 1
+                            : count;
+    // A later "$" before the "*" starts a new sentence.
+    if (const void* dollar = std::memchr(body, '$', star - 1)) {
+        return {static_cast<size_t>(static_cast<const char*>(dollar) - body) + 1, false};
     }
-    if (star == 0 || count - star < 5)
+    if (star == count || count - star < 5)
         return {0, false};
     if (bytes[star + 3] != '\n' || bytes[star + 4] != '\r')
         return {0, false};
+    unsigned char checksum = 0;
+    for (size_t i = 1; i < star; ++i) checksum ^= static_cast<unsigned char>(bytes[i]);
     unsigned given = 0;
     for (size_t i = star + 1; i < star + 3; ++i) {
         const int digit = HexDigit(bytes[i]);
@@ -498,40 +506,27 @@ bool SentenceParser::Decode(SentenceKind kind, const char* sentence, size_t leng
         head_ = 0;
     }
     try {
-        queue_.emplace_back();
+        switch (kind) {
+            case kSentenceGga:
+                return DecodeInto(queue_, kind, ParseGga, sentence, length);
+            case kSentenceGsa:
+                return DecodeInto(queue_, kind, ParseGsa, sentence, length);
+            case kSentenceGsv:
+                return DecodeInto(queue_, kind, ParseGsv, sentence, length);
+            case kSentenceRmc:
+                return DecodeInto(queue_, kind, ParseRmc, sentence, length);
+            case kSentenceVtg:
+                return DecodeInto(queue_, kind, ParseVtg, sentence, length);
+            case kSentenceGsensor:
+                return DecodeInto(queue_, kind, ParseGsensor, sentence, length);
+            case kSentenceNone:
+                break;
+        }
     } catch (const std::bad_alloc&) {
         ReportError("Insufficient memory!");
         out_of_memory_ = true;
-        return false;
     }
-    DecodedSentence& item = queue_.back();
-    item.kind = kind;
-    bool accepted = false;
-    switch (kind) {
-        case kSentenceGga:
-            accepted = DecodeInto(item.record, ParseGga, sentence, length);
-            break;
-        case kSentenceGsa:
-            accepted = DecodeInto(item.record, ParseGsa, sentence, length);
-            break;
-        case kSentenceGsv:
-            accepted = DecodeInto(item.record, ParseGsv, sentence, length);
-            break;
-        case kSentenceRmc:
-            accepted = DecodeInto(item.record, ParseRmc, sentence, length);
-            break;
-        case kSentenceVtg:
-            accepted = DecodeInto(item.record, ParseVtg, sentence, length);
-            break;
-        case kSentenceGsensor:
-            accepted = DecodeInto(item.record, ParseGsensor, sentence, length);
-            break;
-        case kSentenceNone:
-            break;
-    }
-    if (!accepted)
-        queue_.pop_back();
-    return accepted;
+    return false;
 }
 
 const DecodedSentence* SentenceParser::PopItem() {

@@ -40,20 +40,25 @@ int32_t ReadInteger(const char* text, size_t length, int base) {
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-'))
         negative = *p++ == '-';
-    if (base == 16 && end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
-        DigitValue(p[2]) < 16) {
-        p += 2;
-    }
     // Accumulate just past the 32-bit range; anything beyond is clamped anyway.
     constexpr int64_t kLimit = int64_t{1} << 32;
     int64_t value = 0;
-    for (; p < end; ++p) {
-        const int digit = DigitValue(*p);
-        if (digit >= base)
-            break;
-        value = value * base + digit;
-        if (value > kLimit)
-            value = kLimit;
+    if (base == 10) {
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            value = value * 10 + (*p - '0');
+            if (value > kLimit)
+                value = kLimit;
+        }
+    } else {
+        if (base == 16 && end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
+            DigitValue(p[2]) < 16) {
+            p += 2;
+        }
+        for (; p < end && DigitValue(*p) < base; ++p) {
+            value = value * base + DigitValue(*p);
+            if (value > kLimit)
+                value = kLimit;
+        }
     }
     if (negative)
         value = -value;
