@@ -230,7 +230,8 @@ void ApplyGsensor(const GsensorRecord& r, TrackSample& sample) {
 template <typename Record>
 bool DecodeInto(std::vector<DecodedSentence>& queue, SentenceKind kind,
                 int (*parse)(const char*, size_t, Record&), const char* sentence, size_t length) {
-    DecodedSentence& item = queue.emplace_back(kind, SentenceRecord(std::in_place_type<Record>));
+    DecodedSentence& item =
+        queue.emplace_back(DecodedSentence{kind, SentenceRecord(std::in_place_type<Record>)});
     if (parse(sentence, length, std::get<Record>(item.record)) == 1)
         return true;
     queue.pop_back();

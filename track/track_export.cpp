@@ -121,8 +121,7 @@ void SnrSection(AnalysisWriter& out, const TrackEntry* first, std::vector<int32_
 
 void PrnSnrSection(AnalysisWriter& out, const TrackEntry* first,
                    const std::vector<int32_t>& table) {
-    int32_t rows = 0;
-    for (const TrackEntry* e = first; e != nullptr && rows < kTableRows; e = e->next) ++rows;
+    const int32_t rows = static_cast<int32_t>(table.size() / kPrnColumns);
     // 32-bit sums that wrap, never trap, on absurd SNR values.
     uint32_t totals[kPrnColumns] = {};
     for (int32_t i = 0; i < rows; ++i) {
@@ -218,8 +217,10 @@ int ExportTrackAnalysis(const TrackEntry* first, const std::string& path) {
         ShowMessage("Open out nmea file fail!");
         return -1;
     }
-    // SNR by entry and PRN, for the first rows of the track only.
-    std::vector<int32_t> table(static_cast<size_t>(kTableRows) * kPrnColumns, 0);
+    // SNR by entry and PRN, for the first kTableRows entries only.
+    size_t rows = 0;
+    for (const TrackEntry* e = first; e != nullptr && rows < kTableRows; e = e->next) ++rows;
+    std::vector<int32_t> table(rows * kPrnColumns, 0);
     AnalysisWriter out(file.get());
     SnrSection(out, first, table);
     PrnSnrSection(out, first, table);
