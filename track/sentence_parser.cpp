@@ -34,6 +34,19 @@ int HexDigit(char c) {
     return -1;
 }
 
+// Most integer fields are a few plain digits; those skip the general reader.
+int32_t ReadFieldInteger(const char* text, size_t length, int base) {
+    if (base == 10 && length <= 9) {
+        int32_t value = 0;
+        size_t i = 0;
+        for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i)
+            value = value * 10 + (text[i] - '0');
+        if (i == length)
+            return value;
+    }
+    return ReadInteger(text, length, base);
+}
+
 int ScanFieldsV(const char* text, size_t length, const char* format, va_list args) {
     const char* in = text;
     const char* const end = text + length;
@@ -115,7 +128,7 @@ int ScanFieldsV(const char* text, size_t length, const char* format, va_list arg
                 int32_t* dest = va_arg(args, int32_t*);
                 const int base = letter == 'o' ? 8 : (letter == 'x' || letter == 'X') ? 16 : 10;
                 if (store)
-                    *dest = zero ? 0 : ReadInteger(value, field, base);
+                    *dest = zero ? 0 : ReadFieldInteger(value, field, base);
                 break;
             }
             default:
