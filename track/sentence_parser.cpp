@@ -150,7 +150,7 @@ void ApplyPosition(double lat, char ns, double lon, char ew, TrackSample& sample
     sample.lon = ew == 'E' ? lon : -lon;
 }
 
-void ApplyGga(const GgaRecord& r, TrackSample& sample) {
+void Apply(const GgaRecord& r, TrackSample& sample) {
     sample.hour = r.time.hour;
     sample.minute = r.time.minute;
     sample.second = r.time.second;
@@ -162,7 +162,7 @@ void ApplyGga(const GgaRecord& r, TrackSample& sample) {
     sample.sentences |= kSentenceGga;
 }
 
-void ApplyGsa(const GsaRecord& r, TrackSample& sample) {
+void Apply(const GsaRecord& r, TrackSample& sample) {
     sample.fix_mode = r.fix_mode;
     sample.pdop = r.pdop;
     sample.hdop = r.hdop;
@@ -183,7 +183,7 @@ void ApplyGsa(const GsaRecord& r, TrackSample& sample) {
     sample.sentences |= kSentenceGsa;
 }
 
-void ApplyGsv(const GsvRecord& r, TrackSample& sample) {
+void Apply(const GsvRecord& r, TrackSample& sample) {
     int64_t number = r.number;
     if (number > r.total || 4 * number > kMaxSatellites)
         return;
@@ -202,7 +202,7 @@ void ApplyGsv(const GsvRecord& r, TrackSample& sample) {
     sample.sentences |= kSentenceGsv;
 }
 
-void ApplyRmc(const RmcRecord& r, TrackSample& sample) {
+void Apply(const RmcRecord& r, TrackSample& sample) {
     if (r.status == 'A') {
         if (sample.valid == 0)
             sample.valid = 2;
@@ -225,24 +225,32 @@ void ApplyRmc(const RmcRecord& r, TrackSample& sample) {
     sample.sentences |= kSentenceRmc;
 }
 
-void ApplyVtg(const VtgRecord& r, TrackSample& sample) {
+void Apply(const VtgRecord& r, TrackSample& sample) {
     sample.dir = r.track_true;
     sample.mag_dir = r.track_magnetic;
     sample.speed = r.speed_kmh;
     sample.sentences |= kSentenceVtg;
 }
 
-void ApplyGsensor(const GsensorRecord& r, TrackSample& sample) {
+void Apply(const GsensorRecord& r, TrackSample& sample) {
     sample.x = r.x;
     sample.y = r.y;
     sample.z = r.z;
     sample.sentences |= kSentenceGsensor;
 }
 
-// Decodes into a new queue item of the record's type; the item is dropped when rejected.
+// Decodes straight into the sample when there is one, else into a new queue item of the
+// record's type (dropped again when the decoder rejects the sentence).
 template <typename Record>
-bool DecodeInto(std::vector<DecodedSentence>& queue, SentenceKind kind,
+bool DecodeInto(std::vector<DecodedSentence>& queue, TrackSample* apply_to, SentenceKind kind,
                 int (*parse)(const char*, size_t, Record&), const char* sentence, size_t length) {
+    if (apply_to != nullptr) {
+        Record record;
+        if (parse(sentence, length, record) != 1)
+            return false;
+        Apply(record, *apply_to);
+        return true;
+    }
     DecodedSentence& item =
         queue.emplace_back(DecodedSentence{kind, SentenceRecord(std::in_place_type<Record>)});
     if (parse(sentence, length, std::get<Record>(item.record)) == 1)
@@ -505,8 +513,12 @@ size_t SentenceParser::FrameAll(const char* bytes, size_t count) {
         if (frame.accepted) {
             const char* sentence = bytes + position;
             const SentenceKind kind = ClassifySentence(sentence + 1, frame.length - 1);
-            if (kind != kSentenceNone && !Decode(kind, sentence, frame.length) && out_of_memory_) {
-                break;
+            if (kind != kSentenceNone) {
+                if (Decode(kind, sentence, frame.length)) {
+                    ++applied_;
+                } else if (out_of_memory_) {
+                    break;
+                }
             }
         }
         position += frame.length;
@@ -522,17 +534,17 @@ bool SentenceParser::Decode(SentenceKind kind, const char* sentence, size_t leng
     try {
         switch (kind) {
             case kSentenceGga:
-                return DecodeInto(queue_, kind, ParseGga, sentence, length);
+                return DecodeInto(queue_, apply_to_, kind, ParseGga, sentence, length);
             case kSentenceGsa:
-                return DecodeInto(queue_, kind, ParseGsa, sentence, length);
+                return DecodeInto(queue_, apply_to_, kind, ParseGsa, sentence, length);
             case kSentenceGsv:
-                return DecodeInto(queue_, kind, ParseGsv, sentence, length);
+                return DecodeInto(queue_, apply_to_, kind, ParseGsv, sentence, length);
             case kSentenceRmc:
-                return DecodeInto(queue_, kind, ParseRmc, sentence, length);
+                return DecodeInto(queue_, apply_to_, kind, ParseRmc, sentence, length);
             case kSentenceVtg:
-                return DecodeInto(queue_, kind, ParseVtg, sentence, length);
+                return DecodeInto(queue_, apply_to_, kind, ParseVtg, sentence, length);
             case kSentenceGsensor:
-                return DecodeInto(queue_, kind, ParseGsensor, sentence, length);
+                return DecodeInto(queue_, apply_to_, kind, ParseGsensor, sentence, length);
             case kSentenceNone:
                 break;
         }
@@ -541,6 +553,14 @@ bool SentenceParser::Decode(SentenceKind kind, const char* sentence, size_t leng
         out_of_memory_ = true;
     }
     return false;
+}
+
+int SentenceParser::FeedAndApply(const char* bytes, size_t count, TrackSample& sample) {
+    apply_to_ = &sample;
+    applied_ = 0;
+    Feed(bytes, count);
+    apply_to_ = nullptr;
+    return applied_;
 }
 
 const DecodedSentence* SentenceParser::PopItem() {
@@ -557,31 +577,16 @@ SentenceKind SentenceParser::Pop(SentenceRecord* record) {
 }
 
 void ApplySentence(const SentenceRecord& record, TrackSample& sample) {
-    std::visit(
-        [&sample](const auto& r) {
-            using R = std::decay_t<decltype(r)>;
-            if constexpr (std::is_same_v<R, GgaRecord>)
-                ApplyGga(r, sample);
-            if constexpr (std::is_same_v<R, GsaRecord>)
-                ApplyGsa(r, sample);
-            if constexpr (std::is_same_v<R, GsvRecord>)
-                ApplyGsv(r, sample);
-            if constexpr (std::is_same_v<R, RmcRecord>)
-                ApplyRmc(r, sample);
-            if constexpr (std::is_same_v<R, VtgRecord>)
-                ApplyVtg(r, sample);
-            if constexpr (std::is_same_v<R, GsensorRecord>)
-                ApplyGsensor(r, sample);
-        },
-        record);
+    std::visit([&sample](const auto& r) { Apply(r, sample); }, record);
 }
 
 int ApplySentences(SentenceParser& parser, const char* bytes, size_t count, TrackSample& sample) {
-    parser.Feed(bytes, count);
+    // Sentences queued by earlier feeds come first; then the new ones, applied as decoded,
+    // which is the same as queuing them and applying the queue.
     int applied = 0;
     while (const DecodedSentence* item = parser.PopItem()) {
         ApplySentence(item->record, sample);
         ++applied;
     }
-    return applied;
+    return applied + parser.FeedAndApply(bytes, count, sample);
 }

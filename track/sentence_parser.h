@@ -152,6 +152,9 @@ public:
     SentenceKind Pop(SentenceRecord* record);
     // The same without a copy: the item stays valid until the next Feed.
     const DecodedSentence* PopItem();
+    // Feed, with each decoded sentence applied to sample at once instead of queued. Returns
+    // the number applied.
+    int FeedAndApply(const char* bytes, size_t count, TrackSample& sample);
 
     size_t Fill() const { return fill_; }
 
@@ -166,6 +169,8 @@ private:
     std::vector<DecodedSentence> queue_;
     size_t head_ = 0;
     bool out_of_memory_ = false;
+    TrackSample* apply_to_ = nullptr;
+    int applied_ = 0;
 };
 
 // Applies one decoded sentence to a sample.
