@@ -17,7 +17,8 @@
 namespace {
 void FeedInPieces(const uint8_t* data, size_t size) {
     SentenceParser parser;
-    if (!parser.Open()) return;
+    if (!parser.Open())
+        return;
     TrackSample sample;
     InitSample(sample);
     // The first byte picks the piece length, so chunk edges land everywhere.
@@ -26,15 +27,18 @@ void FeedInPieces(const uint8_t* data, size_t size) {
         const size_t n = size - at < piece ? size - at : piece;
         ApplySentences(parser, reinterpret_cast<const char*>(data) + at, n, sample);
     }
-    // And all at once, longer than the buffer.
-    ApplySentences(parser, reinterpret_cast<const char*>(data), size, sample);
+    // And all at once, longer than the buffer, through the queue.
+    parser.Feed(reinterpret_cast<const char*>(data), size);
+    SentenceRecord record;
+    while (parser.Pop(&record) != kSentenceNone) ApplySentence(record, sample);
 }
 
 void LoadAsLog(const uint8_t* data, size_t size) {
     static const int fd = memfd_create("vantrail-fuzz-log", 0);
     static const std::string log = "/proc/self/fd/" + std::to_string(fd);
     static const std::string analysis = "/tmp/vantrail-fuzz-" + std::to_string(getpid()) + ".txt";
-    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size)) return;
+    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
+        return;
     TrackEntry* track = LoadTrack(log);
     ExportTrackAnalysis(track, analysis);
     FreeTrack(track);

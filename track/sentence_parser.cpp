@@ -515,7 +515,7 @@ size_t SentenceParser::FrameAll(const char* bytes, size_t count) {
             const SentenceKind kind = ClassifySentence(sentence + 1, frame.length - 1);
             if (kind != kSentenceNone) {
                 if (Decode(kind, sentence, frame.length)) {
-                    ++applied_;
+                    ++decoded_;
                 } else if (out_of_memory_) {
                     break;
                 }
@@ -557,10 +557,10 @@ bool SentenceParser::Decode(SentenceKind kind, const char* sentence, size_t leng
 
 int SentenceParser::FeedAndApply(const char* bytes, size_t count, TrackSample& sample) {
     apply_to_ = &sample;
-    applied_ = 0;
+    decoded_ = 0;
     Feed(bytes, count);
     apply_to_ = nullptr;
-    return applied_;
+    return decoded_;
 }
 
 const DecodedSentence* SentenceParser::PopItem() {

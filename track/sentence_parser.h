@@ -170,7 +170,7 @@ private:
     size_t head_ = 0;
     bool out_of_memory_ = false;
     TrackSample* apply_to_ = nullptr;
-    int applied_ = 0;
+    int decoded_ = 0;
 };
 
 // Applies one decoded sentence to a sample.
