@@ -73,6 +73,8 @@ int ScanFieldsV(const char* text, size_t length, const char* format, va_list arg
         const char delimiter = *++f;  // '\0' when the letter ends the format
         const size_t left = static_cast<size_t>(end - in);
         size_t field;
+        size_t digit_run = 0;  // leading plain digits of the field, up to nine
+        uint32_t digits_value = 0;
         if (has_width) {
             if (left < width)
                 break;
@@ -82,8 +84,14 @@ int ScanFieldsV(const char* text, size_t length, const char* format, va_list arg
         } else if (delimiter == '\0') {
             field = left;
         } else {
-            // Fields are short: a plain loop beats a call to memchr.
-            field = 0;
+            // Fields are short: a plain loop beats a call to memchr. Leading digits are read
+            // on the way, which is the whole work for the usual integer field.
+            while (digit_run < left && digit_run < 9 && in[digit_run] >= '0' &&
+                   in[digit_run] <= '9') {
+                digits_value = digits_value * 10 + static_cast<uint32_t>(in[digit_run] - '0');
+                ++digit_run;
+            }
+            field = digit_run;
             while (field < left && in[field] != delimiter) ++field;
         }
         const char* const value = in;
@@ -127,8 +135,11 @@ int ScanFieldsV(const char* text, size_t length, const char* format, va_list arg
             case 'o': {
                 int32_t* dest = va_arg(args, int32_t*);
                 const int base = letter == 'o' ? 8 : (letter == 'x' || letter == 'X') ? 16 : 10;
-                if (store)
+                if (store && base == 10 && digit_run == field) {
+                    *dest = static_cast<int32_t>(digits_value);
+                } else if (store) {
                     *dest = zero ? 0 : ReadFieldInteger(value, field, base);
+                }
                 break;
             }
             default:
