@@ -1,0 +1,222 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+#include <cmath>
+#include <memory>
+
+#include "app/message.h"
+#include "nmea_test_util.h"
+#include "real_logs.h"
+#include "track/track.h"
+#include "track/track_export.h"
+#include "track/utc_clock.h"
+
+namespace {
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run RunTool(const QStringList& args, const QString& dir = {}) {
+    QProcess p;
+    if (!dir.isEmpty())
+        p.setWorkingDirectory(dir);
+    p.start(VANTRAIL_TRACK_TOOL, args);
+    Run r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+const QByteArray kGroup =
+    Nmea("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", "\r\n") +
+    Nmea("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W", "\r\n") +
+    "$GSENSOR,300,-400,1200\r\n" +
+    Nmea("GPGGA,123520,4808.038,N,01131.000,E,1,08,0.9,546.0,M,46.9,M,,", "\r\n") +
+    Nmea("GPRMC,123520,A,4808.038,N,01131.000,E,030.0,000.0,230394,003.1,W", "\r\n") +
+    "$GSENSOR,0,0,1000\r\n" + Nmea("GPGGA,123521,,,,,0,00,,,M,,M,,", "\r\n") +
+    Nmea("GPVTG,,T,,M,0.0,N,0.0,K", "\r\n") + "$GSENSOR,0,0,1000\r\n";
+}  // namespace
+
+class TestVantrailTrack : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> tmp_;
+    QString Path(const QString& name) const { return tmp_->filePath(name); }
+    QString Write(const QString& name, const QByteArray& bytes) {
+        QFile f(Path(name));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return {};
+        f.write(bytes);
+        return Path(name);
+    }
+
+private slots:
+    void init() {
+        tmp_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(tmp_->isValid());
+    }
+    void cleanup() { tmp_.reset(); }
+
+    void usageErrors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("unknown option") << QStringList{"log.nmea", "--kml", "x"};
+        QTest::newRow("missing value") << QStringList{"log.nmea", "--analysis"};
+        QTest::newRow("empty value") << QStringList{"log.nmea", "--csv="};
+        QTest::newRow("two logs") << QStringList{"a.nmea", "b.nmea"};
+        QTest::newRow("bad time") << QStringList{"log.nmea", "--now", "2026-12-05 10:20:30"};
+        QTest::newRow("month 13") << QStringList{"log.nmea", "--now", "2026-13-05T10:20:30Z"};
+        QTest::newRow("four fraction digits")
+            << QStringList{"log.nmea", "--now", "2026-12-05T10:20:30.4501Z"};
+    }
+    void usageErrors() {
+        QFETCH(QStringList, args);
+        const Run r = RunTool(args, tmp_->path());
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.startsWith("vantrail-track: "));
+        QVERIFY(r.err.contains("usage: vantrail-track LOG"));
+        QVERIFY(r.out.isEmpty());
+    }
+
+    void help() {
+        const Run r = RunTool({"--help"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("usage: vantrail-track LOG"));
+    }
+
+    void failures_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("missing log") << QStringList{"missing.nmea", "--summary"}
+                                     << QByteArray("cannot read missing.nmea: No such file");
+        QTest::newRow("log is a folder")
+            << QStringList{".", "--summary"} << QByteArray("cannot read .: Is a directory");
+        QTest::newRow("analysis unwritable")
+            << QStringList{"log.nmea", "--analysis", "no/such/dir/a.txt"}
+            << QByteArray("no/such/dir/a.txt: Open out nmea file fail!");
+        QTest::newRow("gpx unwritable") << QStringList{"log.nmea", "--gpx", "no/such/dir/a.gpx"}
+                                        << QByteArray("cannot write no/such/dir/a.gpx");
+        QTest::newRow("csv unwritable")
+            << QStringList{"log.nmea", "--csv", "."} << QByteArray("cannot write .");
+    }
+    void failures() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, message);
+        Write("log.nmea", kGroup);
+        const Run r = RunTool(args, tmp_->path());
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.startsWith("vantrail-track: " + message), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+    }
+
+    void summary() {
+        Write("log.nmea", kGroup);
+        const Run r = RunTool({"log.nmea", "--summary"}, tmp_->path());
+        QCOMPARE(r.status, 0);
+        // One minute of latitude apart is 1.853 km; speeds 41.5 and 55.6 km/h from RMC.
+        QCOMPARE(r.out, QByteArray("entries: 3\nvalid fixes: 2\nduration: 0:00:03\n"
+                                   "distance: 1.853 km\nmax speed: 55.6 km/h\n"
+                                   "peak acceleration: 1.300 g\n"));
+        // The summary is also what a bare run prints.
+        QCOMPARE(RunTool({"log.nmea"}, tmp_->path()).out, r.out);
+    }
+
+    void csv() {
+        Write("log.nmea", kGroup);
+        const Run r = RunTool({"log.nmea", "--csv", "t.csv", "--now", "2026-12-05T10:20:30.450Z"},
+                              tmp_->path());
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.isEmpty());
+        const QList<QByteArray> rows = ReadAll(Path("t.csv")).split('\n');
+        QCOMPARE(rows.size(), 5);  // header, three rows, the empty text after the last line feed
+        QCOMPARE(rows[0], QByteArray("index,utc,valid,lat,lon,altitude,speed_kmh,course,x,y,z,"
+                                     "satellites_in_view,satellites_in_use"));
+        QCOMPARE(rows[1], QByteArray("0,1994-03-23T12:35:19.00Z,1,48.11730000,11.51666667,545.4,"
+                                     "41.4848,84.4,0.3,-0.4,1.2,0,0"));
+        // The last entry has no RMC: the date comes from --now.
+        QVERIFY(rows[3].startsWith("2,2026-12-05T12:35:21.00Z,0,0.00000000,0.00000000,0,0,0,"));
+    }
+
+    void gpx() {
+        Write("log.nmea", kGroup);
+        const Run r = RunTool({"log.nmea", "--gpx", "t.gpx"}, tmp_->path());
+        QCOMPARE(r.status, 0);
+        QXmlStreamReader xml(ReadAll(Path("t.gpx")));
+        QStringList lats;
+        QStringList times;
+        QStringList speeds;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == u"gpx")
+                QCOMPARE(xml.attributes().value("version"), u"1.1");
+            if (xml.name() == u"trkpt")
+                lats << xml.attributes().value("lat").toString();
+            if (xml.name() == u"time")
+                times << xml.readElementText();
+            if (xml.name() == u"speed")
+                speeds << xml.readElementText();
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(lats, (QStringList{"48.11730000", "48.13396667"}));
+        QCOMPARE(times, (QStringList{"1994-03-23T12:35:19.00Z", "1994-03-23T12:35:20.00Z"}));
+        QVERIFY(std::abs(speeds[1].toDouble() - 30 * 1.852 / 3.6) < 1e-8);  // m/s
+    }
+
+    // The same bytes as the player's analysis of the same log, with the same clock.
+    void analysisOfRealLogs_data() {
+        QTest::addColumn<QString>("name");
+        for (const QString& name : RealLogNames()) QTest::newRow(qPrintable(name)) << name;
+    }
+    void analysisOfRealLogs() {
+        QFETCH(QString, name);
+        const QString log = Write("log.nmea", WithGsensorLines(ReadRealLog(name)));
+        const Run r =
+            RunTool({log, "--analysis", Path("tool.txt"), "--now", "2026-12-05T10:20:30.450Z"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.err.isEmpty());
+
+        SetUtcClock(FixedNow);
+        SetAnalysisDestination(AnalysisDestination::Path, Path("player.txt").toStdString());
+        FreeTrack(LoadTrack(log.toStdString()));
+        SetAnalysisDestination(AnalysisDestination::ModuleFile);
+        SetUtcClock({});
+        QCOMPARE(ReadAll(Path("tool.txt")), ReadAll(Path("player.txt")));
+    }
+
+    void emptyTrackLeavesNoAnalysis() {
+        Write("old.txt", "old analysis");
+        const QString log = Write("log.nmea", ReadRealLog("gpslim236.log"));  // no G-sensor
+        const Run r = RunTool({log, "--analysis", Path("old.txt"), "--summary"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.startsWith("entries: 0\nvalid fixes: 0\n"));
+        QVERIFY(!QFile::exists(Path("old.txt")));
+    }
+
+    void writesNothingBesideItself() {
+        const QDir bin = QFileInfo(VANTRAIL_TRACK_TOOL).dir();
+        const QStringList before = bin.entryList(QDir::Files);
+        Write("log.nmea", kGroup);
+        QCOMPARE(RunTool({"log.nmea", "--csv", "t.csv"}, tmp_->path()).status, 0);
+        QCOMPARE(bin.entryList(QDir::Files), before);
+        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files), (QStringList{"log.nmea", "t.csv"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVantrailTrack)
+#include "test_vantrail_track.moc"

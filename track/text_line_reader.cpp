@@ -1,0 +1,63 @@
+#include "track/text_line_reader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+constexpr size_t kBufferSize = 256 * 1024;
+// A piece is decided by at most this many raw bytes: 259 characters and the one after them.
+constexpr size_t kWindow = kLinePieceMax + 1;
+}  // namespace
+
+TextLineReader::TextLineReader(int fd) : fd_(fd), buffer_(new char[kBufferSize]) {}
+
+bool TextLineReader::Refill() {
+    const size_t rest = end_ - pos_;
+    std::memmove(buffer_.get(), buffer_.get() + pos_, rest);
+    pos_ = 0;
+    end_ = rest;
+    for (;;) {
+        const ssize_t n = read(fd_, buffer_.get() + end_, kBufferSize - end_);
+        if (n > 0) {
+            end_ += static_cast<size_t>(n);
+            return true;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        eof_ = true;  // end of file, or an error that ends reading as fgets would
+        return false;
+    }
+}
+
+bool TextLineReader::Next(std::string_view* piece) {
+    for (;;) {
+        char* base = buffer_.get() + pos_;
+        const size_t avail = end_ - pos_;
+        const size_t window = avail < kWindow ? avail : kWindow;
+        if (const void* hit = std::memchr(base, '\n', window)) {
+            const size_t lf = static_cast<size_t>(static_cast<const char*>(hit) - base);
+            const bool drop_cr = lf > 0 && base[lf - 1] == '\r';
+            const size_t length = lf + 1 - (drop_cr ? 1 : 0);
+            if (length <= kLinePieceMax) {
+                if (drop_cr)
+                    base[lf - 1] = '\n';
+                *piece = std::string_view(base, length);
+                pos_ += lf + 1;
+                return true;
+            }
+        }
+        if (avail >= kWindow || (eof_ && avail > 0)) {
+            const size_t length = avail < kLinePieceMax ? avail : kLinePieceMax;
+            *piece = std::string_view(base, length);
+            pos_ += length;
+            return true;
+        }
+        if (eof_ || !Refill()) {
+            if (end_ > pos_)
+                continue;  // the last bytes, without a line feed
+            return false;
+        }
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+// A recording's log as a track of one sample per G-sensor line, and the small operations the
+// rest of the player uses on it.
+
+#include <string>
+
+#include "track/track_sample.h"
+
+// Reads the log line by line through the sentence parser and writes the analysis file (see
+// SetAnalysisDestination). Returns the first entry, or null for an empty track.
+TrackEntry* LoadTrack(const std::string& path);
+
+// Releases every entry from first on.
+void FreeTrack(TrackEntry* first);
+
+// The entry at the playback cursor (null when the cursor is null).
+TrackEntry* CurrentSample(TrackEntry* cursor);
+
+// Moves the cursor to its next entry and returns it; null (and the cursor null) at the end.
+TrackEntry* AdvanceSample(TrackEntry*& cursor);
+
+// The first entry, from first on, whose index equals index; null when there is none.
+TrackEntry* FindSample(TrackEntry* first, int32_t index);
+
+// NMEA form (degrees x 100 + minutes) to decimal degrees; the sign carries through.
+void NmeaToDegrees(double lat, double lon, double* lat_degrees, double* lon_degrees);
+
+// 1 MOV/mov, 2 TS/ts, 3 NMEA/nmea, 0 other, -1 no path or no point.
+int FileTypeFromExtension(const char* path);
+
+// Every field zero, the date and time from the UTC clock, valid 0, fix_mode 1.
+void InitSample(TrackSample& sample);
+
+// Where LoadTrack writes the analysis of each load. The module directory's out_nmea.txt is
+// looked up at each load, since the directory is set at start-up.
+enum class AnalysisDestination { ModuleFile, Path, None };
+void SetAnalysisDestination(AnalysisDestination destination, const std::string& path = {});
