@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "app/app_state.h"
 #include "app/format.h"
@@ -132,6 +133,10 @@ int CMediaPlayer::BuildGraph(QWidget* owner) {
     connect(graph_.get(), &QMediaPlayer::mediaStatusChanged, this,
             [this](QMediaPlayer::MediaStatus status) { OnMediaStatus(status); });
     connect(graph_.get(), &QMediaPlayer::errorOccurred, this, [this] { OnMediaError(); });
+    connect(graph_.get(), &QMediaPlayer::seekableChanged, this, [this](bool seekable) {
+        if (seekable && pendingSeekMs_ >= 0)
+            graph_->setPosition(std::exchange(pendingSeekMs_, -1));
+    });
     playing = false;
     state_ = MediaState::Stopped;
     return 0;
@@ -217,8 +222,14 @@ int CMediaPlayer::StopMedia() {
 
 int CMediaPlayer::SeekToPercent(int pos) {
     const int64_t units = SeekUnits(pos, unitsPerSecond);
-    if (control_ != nullptr)
+    if (control_ == nullptr)
+        return 1;
+    // While the clip is still loading the backend ignores seeks; it gets this one as soon
+    // as it can seek.
+    if (control_->isSeekable())
         control_->setPosition(units / 10000);
+    else
+        pendingSeekMs_ = units / 10000;
     return 1;
 }
 
@@ -285,6 +296,7 @@ void CMediaPlayer::DropGraph() {
         graph_->disconnect(this);
     control_ = nullptr;
     events_.clear();
+    pendingSeekMs_ = -1;
     // The pipeline goes before the outputs it renders into.
     graph_.reset();
     audio_.reset();

@@ -96,6 +96,9 @@ public:
     QVideoWidget* VideoWindow() const { return video_; }
     // False from RenderAndRun until the backend has told the clip's length.
     bool DurationKnown() const { return durationKnown_; }
+    // The backend's report of the clip's length: durationSeconds (truncated) and
+    // unitsPerSecond follow it.
+    void SetDuration(int64_t milliseconds);
 
     int32_t position = 0;  // whole seconds played, counted by the timer
     float unitsPerSecond = 0.0f;
@@ -108,7 +111,6 @@ signals:
 
 private:
     void DropGraph();
-    void SetDuration(int64_t milliseconds);
     void OnMediaStatus(int status);
     void OnMediaError();
     void PostEvent(long code);
@@ -124,5 +126,6 @@ private:
     QTimer timer_;
     MediaState state_ = MediaState::Stopped;
     bool durationKnown_ = false;
+    int64_t pendingSeekMs_ = -1;
     std::string path_;
 };

@@ -63,6 +63,11 @@ int64_t Since(int64_t pts, int64_t reference) {
     return ((pts - reference) % kPtsWrap + kPtsWrap) % kPtsWrap;
 }
 
+// A difference of two unwrapped stamps as the nearer of its two readings.
+int64_t Signed(int64_t since) {
+    return since >= kPtsWrap / 2 ? since - kPtsWrap : since;
+}
+
 }  // namespace
 
 int64_t TransportStreamDurationMs(const std::vector<uint8_t>& head,
@@ -74,9 +79,12 @@ int64_t TransportStreamDurationMs(const std::vector<uint8_t>& head,
         const auto it = last.find(pid);
         if (it == last.end() || headStamps.empty() || it->second.empty())
             continue;
-        // Video frames arrive out of presentation order: take the extremes, not the ends.
-        const int64_t reference = *std::min_element(
-            headStamps.begin(), headStamps.begin() + std::min<size_t>(headStamps.size(), 32));
+        // Video frames arrive out of presentation order: start from the earliest of the
+        // first frames and end at the latest, not at the first and last in the file.
+        int64_t earliest = 0;
+        for (size_t i = 1; i < headStamps.size() && i < 32; ++i)
+            earliest = std::min(earliest, Signed(Since(headStamps[i], headStamps[0])));
+        const int64_t reference = Since(headStamps[0] + earliest, 0);
         std::set<int64_t> ends;
         for (const int64_t pts : it->second) ends.insert(Since(pts, reference));
         int64_t step = 0;

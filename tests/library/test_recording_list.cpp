@@ -77,8 +77,7 @@ private:
 
     void Fill(int rows) {
         QStringList names;
-        for (int i = 0; i < rows; ++i)
-            names << QStringLiteral("REC%1.MOV").arg(i);
+        for (int i = 0; i < rows; ++i) names << QStringLiteral("REC%1.MOV").arg(i);
         answer_ = Touch(names);
         recordings_->SelectRecordings();
     }
@@ -105,12 +104,12 @@ private slots:
         dialogs_ = 0;
         answer_.reset();
         recordings_->SetBeforeRefill([this] { ++refills_; });
-        recordings_->SetFileDialog([this](QWidget*, const QString& start,
-                                          const QList<FileFilter>&) {
-            ++dialogs_;
-            dialogStart_ = start;
-            return answer_;
-        });
+        recordings_->SetFileDialog(
+            [this](QWidget*, const QString& start, const QList<FileFilter>&) {
+                ++dialogs_;
+                dialogStart_ = start;
+                return answer_;
+            });
     }
 
     void cleanup() {
@@ -123,13 +122,12 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("types");
         QTest::addColumn<QString>("folder");  // below the temporary folder
-        QTest::newRow("clip, log and stream") << QStringList{"a.MOV", "a.nmea", "b.ts"}
-                                              << QStringList{"MOV", "NMEA", "TS"} << "";
+        QTest::newRow("clip, log and stream")
+            << QStringList{"a.MOV", "a.nmea", "b.ts"} << QStringList{"MOV", "NMEA", "TS"} << "";
         QTest::newRow("mixed case is unknown")
             << QStringList{"clip.Mov", "a.MOV"} << QStringList{"UNKNOW", "MOV"} << "";
-        QTest::newRow("only the last point counts")
-            << QStringList{"a.b.ts", "c.mov.txt", "README"}
-            << QStringList{"TS", "UNKNOW", "UNKNOW"} << "";
+        QTest::newRow("only the last point counts") << QStringList{"a.b.ts", "c.mov.txt", "README"}
+                                                    << QStringList{"TS", "UNKNOW", "UNKNOW"} << "";
         QTest::newRow("upper-case log") << QStringList{"X.NMEA"} << QStringList{"NMEA"} << "";
         QTest::newRow("percent in folder")
             << QStringList{"cam%d %s/REC0001.MOV"} << QStringList{"MOV"} << "/cam%d %s";
@@ -146,12 +144,10 @@ private slots:
         QCOMPARE(refills_, 1);
         QCOMPARE(dialogStart_, QString("/start/here"));
         QStringList expectedNames;
-        for (const QString& n : names)
-            expectedNames << n.mid(n.lastIndexOf('/') + 1);
+        for (const QString& n : names) expectedNames << n.mid(n.lastIndexOf('/') + 1);
         QCOMPARE(Column(0), expectedNames);
         QCOMPARE(Column(1), types);
-        for (const QString& date : Column(2))
-            QCOMPARE(date, QString("9:05:07 AM, 04,March,2013"));
+        for (const QString& date : Column(2)) QCOMPARE(date, QString("9:05:07 AM, 04,March,2013"));
         const std::string expectedFolder = (Dir() + folder).toStdString();
         QCOMPARE(recordings_->folder(), expectedFolder);
         QCOMPARE(box_->text().toStdString(), expectedFolder);
@@ -250,10 +246,8 @@ private slots:
                     return true;
             return false;
         };
-        for (const QString& name : shown)
-            QVERIFY2(matches(name), qPrintable(name));
-        for (const QString& name : hidden)
-            QVERIFY2(!matches(name), qPrintable(name));
+        for (const QString& name : shown) QVERIFY2(matches(name), qPrintable(name));
+        for (const QString& name : hidden) QVERIFY2(!matches(name), qPrintable(name));
     }
 
     void drops_data() {
@@ -262,12 +256,10 @@ private slots:
         QTest::addColumn<QStringList>("types");
         QTest::addColumn<QString>("folder");
         QTest::newRow("mixed case gets no row")
-            << QStringList{"clip.Mov", "a.MOV"} << QStringList{"a.MOV"} << QStringList{"MOV"}
-            << "";
+            << QStringList{"clip.Mov", "a.MOV"} << QStringList{"a.MOV"} << QStringList{"MOV"} << "";
         QTest::newRow("all kinds in drop order")
             << QStringList{"z.nmea", "notes.txt", "a.ts", "m.MOV"}
-            << QStringList{"z.nmea", "a.ts", "m.MOV"} << QStringList{"NMEA", "TS", "MOV"}
-            << "";
+            << QStringList{"z.nmea", "a.ts", "m.MOV"} << QStringList{"NMEA", "TS", "MOV"} << "";
         QTest::newRow("folder sets the folder only")
             << QStringList{"cam/day1"} << QStringList{} << QStringList{} << "/cam";
         QTest::newRow("folder with trailing slash")
@@ -324,13 +316,12 @@ private slots:
                                  << "9:05:07 PM, 04,March,2013";
         QTest::newRow("noon") << QByteArray("UTC") << qint64(kMorning + 3 * 3600 - 307)
                               << "12:00:00 PM, 04,March,2013";
-        QTest::newRow("after midnight") << QByteArray("UTC") << qint64(kMorning - 9 * 3600)
-                                        << "12:05:07 AM, 04,March,2013";
-        QTest::newRow("two-digit hour") << QByteArray("UTC") << qint64(1359633540)
-                                        << "11:59:00 AM, 31,January,2013";
-        QTest::newRow("local winter time")
-            << QByteArray("CET-1CEST,M3.5.0,M10.5.0/3") << qint64(kMorning)
-            << "10:05:07 AM, 04,March,2013";
+        QTest::newRow("after midnight")
+            << QByteArray("UTC") << qint64(kMorning - 9 * 3600) << "12:05:07 AM, 04,March,2013";
+        QTest::newRow("two-digit hour")
+            << QByteArray("UTC") << qint64(1359633540) << "11:59:00 AM, 31,January,2013";
+        QTest::newRow("local winter time") << QByteArray("CET-1CEST,M3.5.0,M10.5.0/3")
+                                           << qint64(kMorning) << "10:05:07 AM, 04,March,2013";
         QTest::newRow("local summer time, day changes")
             << QByteArray("CET-1CEST,M3.5.0,M10.5.0/3") << qint64(1372634700)
             << "1:25:00 AM, 01,July,2013";
