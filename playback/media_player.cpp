@@ -12,6 +12,7 @@
 #include <QVideoWidget>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -81,7 +82,11 @@ float UnitsPerSecond(int64_t durationSeconds) {
 }
 
 int64_t SeekUnits(int pos, float unitsPerSecond) {
-    return static_cast<int64_t>(static_cast<long double>(pos) / unitsPerSecond * 10000000.0L);
+    const long double units = static_cast<long double>(pos) / unitsPerSecond * 10000000.0L;
+    // Before any clip was rendered there are no units per second: seek to the start.
+    if (!std::isfinite(units) || std::fabs(units) >= 9.2e18L)
+        return 0;
+    return static_cast<int64_t>(units);
 }
 
 std::string FormatPlayTime(int64_t position, int64_t duration) {
@@ -231,6 +236,10 @@ int CMediaPlayer::SeekToPercent(int pos) {
     else
         pendingSeekMs_ = units / 10000;
     return 1;
+}
+
+int32_t CMediaPlayer::SecondsAtPercent(int pos) const {
+    return static_cast<int32_t>(SeekUnits(pos, unitsPerSecond) / 10000000);
 }
 
 int CMediaPlayer::SetVolumeLevel(int level) {

@@ -52,7 +52,8 @@ int VolumeHundredths(int level);
 float LinearVolume(int hundredths);
 // Slider units (percent) per second of a clip; a clip under a second has infinitely many.
 float UnitsPerSecond(int64_t durationSeconds);
-// The seek target of a slider position in 100-ns units, truncated toward zero.
+// The seek target of a slider position in 100-ns units, truncated toward zero; 0 when there
+// are no units per second yet.
 int64_t SeekUnits(int pos, float unitsPerSecond);
 // "%02u:%02u:%02u / %02u:%02u:%02u" of a position and a duration; hours are taken mod 60.
 std::string FormatPlayTime(int64_t position, int64_t duration);
@@ -78,6 +79,9 @@ public:
     int StopMedia();
     // Seeks to pos percent of the clip; the counted position is the caller's to set.
     int SeekToPercent(int pos);
+    // pos percent of the clip in whole seconds, truncated: what the counted position becomes
+    // when the user seeks there.
+    int32_t SecondsAtPercent(int pos) const;
     int SetVolumeLevel(int level);
     // Puts the video window on the video page over its video area; 1, or 0 without one.
     int PlaceVideoWindow();

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVideoFrame>
+#include <QVideoSink>
 #include <QVideoWidget>
 
 #include <cmath>
@@ -248,13 +250,19 @@ private slots:
         QTest::newRow("start") << qint64(120) << 0 << qint64(0);
         QTest::newRow("33 % of 7 s") << qint64(7) << 33 << qint64(23100000);
         QTest::newRow("clip under a second") << qint64(0) << 50 << qint64(0);
+        QTest::newRow("nothing rendered yet") << qint64(-1) << 50 << qint64(0);
+        QTest::newRow("nothing rendered, at 0") << qint64(-1) << 0 << qint64(0);
     }
 
     void seekUnits() {
         QFETCH(qint64, durationSeconds);
         QFETCH(int, pos);
         QFETCH(qint64, units);
-        QCOMPARE(SeekUnits(pos, UnitsPerSecond(durationSeconds)), units);
+        // -1: a player that never rendered, whose units per second are still zero.
+        CMediaPlayer player;
+        player.unitsPerSecond = durationSeconds < 0 ? 0.0f : UnitsPerSecond(durationSeconds);
+        QCOMPARE(SeekUnits(pos, player.unitsPerSecond), units);
+        QCOMPARE(player.SecondsAtPercent(pos), static_cast<int32_t>(units / 10000000));
     }
 
     void missingDecoder_data() {
@@ -376,11 +384,21 @@ private slots:
         const QString clip = kSamples + "/REC0004.MOV";
         QCOMPARE(player_->BuildGraph(form_.get()), 0);
         QCOMPARE(player_->OpenMedia(clip.toStdString()), 1);
+        // The picture reaches the video window (opening made a new one) on the video page.
+        int frames = 0;
+        QSize frameSize;
+        connect(player_->VideoWindow()->videoSink(), &QVideoSink::videoFrameChanged, this,
+                [&](const QVideoFrame& frame) {
+                    ++frames;
+                    frameSize = frame.size();
+                });
         QVERIFY(WaitLoaded());
         QCOMPARE(player_->durationSeconds, qint64(20));
         QTRY_COMPARE_WITH_TIMEOUT(TimeText(), QString("00:00:02 / 00:00:20"), 5000);
         QCOMPARE(Progress(), 10);
         QCOMPARE(Slider()->GetDrawPos(), 10);
+        QVERIFY2(frames >= 10, qPrintable(QString::number(frames)));
+        QCOMPARE(frameSize, QSize(320, 180));
     }
 
     void pauseResumeStop() {
