@@ -5,6 +5,7 @@
 #include <QMediaPlayer>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -387,11 +388,14 @@ private slots:
         // The picture reaches the video window (opening made a new one) on the video page.
         int frames = 0;
         QSize frameSize;
-        connect(player_->VideoWindow()->videoSink(), &QVideoSink::videoFrameChanged, this,
-                [&](const QVideoFrame& frame) {
-                    ++frames;
-                    frameSize = frame.size();
-                });
+        const QMetaObject::Connection counting =
+            connect(player_->VideoWindow()->videoSink(), &QVideoSink::videoFrameChanged, this,
+                    [&](const QVideoFrame& frame) {
+                        ++frames;
+                        frameSize = frame.size();
+                    });
+        // The sink outlives this function when a check fails; stop counting into it then.
+        const auto stopCounting = qScopeGuard([&] { disconnect(counting); });
         QVERIFY(WaitLoaded());
         QCOMPARE(player_->durationSeconds, qint64(20));
         QTRY_COMPARE_WITH_TIMEOUT(TimeText(), QString("00:00:02 / 00:00:20"), 5000);
