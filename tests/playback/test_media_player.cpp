@@ -445,14 +445,6 @@ private slots:
                      qPrintable(QString::number(player_->Graph()->position())));
     }
 
-    void streamLengthFromTimeStamps() {
-        QCOMPARE(player_->BuildGraph(form_.get()), 0);
-        QCOMPARE(player_->OpenMedia((kSamples + "/REC0002.ts").toStdString()), 1);
-        QVERIFY(WaitLoaded());
-        QCOMPARE(player_->durationSeconds, qint64(30));
-        QCOMPARE(player_->unitsPerSecond, static_cast<float>(100.0 / 30));
-    }
-
     void renderFailures_data() {
         QTest::addColumn<QByteArray>("content");  // empty: no file at all
         QTest::newRow("missing file") << QByteArray();
