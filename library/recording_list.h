@@ -1,0 +1,112 @@
+#pragma once
+// The recording list of the control form: one row per picked or dropped file, the folder the
+// files came from, and the selection that every playback command works on.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QLineEdit;
+class QMimeData;
+class QTreeWidget;
+class QWidget;
+
+struct FileFilter {
+    QString label;         // the text of the dialog's type box
+    QStringList patterns;  // wildcards; they match either letter case, as the camera's
+                           // card is read on systems that ignore case
+};
+
+// The open-file dialog behind the "..." button: the chosen full paths, or nothing when the
+// user cancelled.
+using FileDialogProvider = std::function<std::optional<QStringList>(
+    QWidget* parent, const QString& startFolder, const QList<FileFilter>& filters)>;
+
+// The filters of the file dialog, the first one preselected.
+const QList<FileFilter>& RecordingFileFilters();
+
+// The toolkit's multi-selection open-file dialog; the default FileDialogProvider.
+std::optional<QStringList> OpenFilesDialog(QWidget* parent, const QString& startFolder,
+                                           const QList<FileFilter>& filters);
+
+// Whether a selection fits the 26101-byte selection buffer of the original dialog
+// (the folder and every name, each with its terminator, and a final terminator).
+bool SelectionFitsBuffer(const QStringList& paths);
+
+// The local files of a drop, in drop order.
+QStringList DroppedPaths(const QMimeData* data);
+
+// "MOV", "TS", "NMEA" for the kinds 1, 2, 3 of FileTypeFromExtension, "UNKNOW" otherwise.
+const char* FileTypeText(int type);
+
+// A file's last-write time as seconds since 1970 (UTC); 0 when it cannot be read.
+int64_t FileWriteTime(const std::string& path);
+
+// The list's date text of a last-write time given in seconds since 1970 (UTC), in local time:
+// "3:04:05 PM, 04,December,2026" (English names whatever the locale, no leading zero on the
+// hour). 0, and times a 32-bit count of seconds cannot hold, give "".
+std::string FormatListDate(int64_t fileTime);
+
+// The log of a row: a clip's path (type 1 or 2) with the text after its last '.' replaced by
+// "nmea"; a log row (type 3) is its own log; other types have none ("").
+std::string LogPathFor(const std::string& path, int type);
+
+class CRecordingList {
+public:
+    // list: the form's list control (1155); folderBox: its folder box (1005); dialogParent:
+    // the window that owns the file dialog.
+    CRecordingList(QTreeWidget* list, QLineEdit* folderBox, QWidget* dialogParent);
+
+    // Three columns "File Name", "File Type", "Date Time"; grid lines, full-row single
+    // selection shown also without focus, no sorting; no rows.
+    void InitListColumns();
+
+    // The "..." button: refills the list from the file dialog. A cancelled dialog keeps the
+    // list (and playback) but still makes the folder box's folder the configured folder.
+    void SelectRecordings();
+
+    // Refills the list from dropped local paths; only clips and logs get a row.
+    void AddDroppedRecordings(const QStringList& paths);
+
+    // folder + "/" + the name of the row holding the selection mark; "" (and a history-log
+    // line) when there is none.
+    std::string GetSelFilePath() const;
+
+    // The folder of the listed files: no trailing '/', the root folder is "".
+    const std::string& folder() const { return folder_; }
+    // Sets the folder and shows it in the folder box.
+    void SetFolder(const std::string& folder);
+
+    // The row last selected by a click or by SelectNext/SelectPrevious; -1 for none.
+    int SelectionMark() const { return mark_; }
+    int RowCount() const;
+    // Next and previous, wrapping: unselect the marked row (every row without a mark),
+    // select and mark the new row, focus the list. Return the new row, or -1 on an empty list.
+    int SelectNext();
+    int SelectPrevious();
+
+    // Run just before a confirmed selection or a drop refills the list: the form stops
+    // playback with rewind and replaces its player there.
+    void SetBeforeRefill(std::function<void()> hook) { beforeRefill_ = std::move(hook); }
+    void SetFileDialog(FileDialogProvider provider) { fileDialog_ = std::move(provider); }
+
+private:
+    void ReadFolderBox();
+    void WriteFolderBox();
+    void DeleteAllRows();
+    void InsertRow(int row, const std::string& path, const std::string& name, int type);
+    int MoveSelection(bool forward);
+
+    QTreeWidget* list_;
+    QLineEdit* folderBox_;
+    QWidget* dialogParent_;
+    std::string folder_;
+    int mark_ = -1;
+    std::function<void()> beforeRefill_;
+    FileDialogProvider fileDialog_ = OpenFilesDialog;
+};
