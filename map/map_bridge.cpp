@@ -47,6 +47,10 @@ QUrl BundledMapPageUrl() {
 CMapBridge::CMapBridge() = default;
 CMapBridge::~CMapBridge() = default;
 
+CJSCallView* CMapBridge::View() const {
+    return view_;
+}
+
 const std::string& CMapBridge::UrlInUse() const {
     return mapUrls[static_cast<size_t>(mapUrlIndex)];
 }

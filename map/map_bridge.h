@@ -51,7 +51,7 @@ public:
     bool PageLoaded() const;
 
     CJSCallDoc* Document() const { return document_.get(); }
-    CJSCallView* View() const { return view_; }
+    CJSCallView* View() const;
 
     std::array<std::string, 1> mapUrls;
     int mapUrlIndex = 0;

@@ -27,6 +27,8 @@ public:
     ~LoopbackHttpServer() { Stop(); }
 
     void Start() {
+        // Stopping waits for idle keep-alive connections, so keep them short.
+        server.set_keep_alive_timeout(1);
         port_ = server.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server.listen_after_bind(); });
     }
