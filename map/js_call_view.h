@@ -17,7 +17,6 @@ public:
     int CreateInPlace(int controlId, QWidget* parent);
 
     void SetDocument(CJSCallDoc* document);
-    CJSCallDoc* GetDocument() const { return document_; }
 
     void Navigate(const QUrl& url);
     void OnUpdate(CJSCallView* sender, int hint);
