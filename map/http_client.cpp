@@ -90,9 +90,8 @@ void CHttpClient::Close() {
     connected_ = false;
 }
 
-bool CHttpClient::Connect(const std::string& host, int port, const char* user,
-                          const char* password, int connectionKind,
-                          const std::string& userAgent) {
+bool CHttpClient::Connect(const std::string& host, int port, const char* user, const char* password,
+                          int connectionKind, const std::string& userAgent) {
     Close();
     connectFailure_.clear();
     try {
@@ -101,10 +100,17 @@ bool CHttpClient::Connect(const std::string& host, int port, const char* user,
             throw HttpClientError("open internet failed...");
         int defaultPort = 0;
         switch (connectionKind) {
-            case kFtp: defaultPort = kFtpPort; break;
-            case kHttp: defaultPort = kHttpPort; break;
-            case kHttps: defaultPort = kHttpsPort; break;
-            default: throw HttpClientError("connect failed...");
+            case kFtp:
+                defaultPort = kFtpPort;
+                break;
+            case kHttp:
+                defaultPort = kHttpPort;
+                break;
+            case kHttps:
+                defaultPort = kHttpsPort;
+                break;
+            default:
+                throw HttpClientError("connect failed...");
         }
         if (host.empty() || port < 0 || port > 65535)
             throw HttpClientError("connect failed...");
@@ -206,12 +212,12 @@ bool CHttpClient::Request(Verb verb, const std::string& objectPath, const std::s
     responseStatus_ = 0;
     responseBody_.clear();
 
-    const std::string path = objectPath.empty() || objectPath[0] != '/' ? "/" + objectPath
-                                                                          : objectPath;
+    const std::string path =
+        objectPath.empty() || objectPath[0] != '/' ? "/" + objectPath : objectPath;
     const bool bracket = host_.find(':') != std::string::npos && host_.front() != '[';
     const std::string url = (connectionKind_ == kHttps ? "https://" : "http://") +
-                            (bracket ? "[" + host_ + "]" : host_) + ":" +
-                            std::to_string(port_) + path;
+                            (bracket ? "[" + host_ + "]" : host_) + ":" + std::to_string(port_) +
+                            path;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
     curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent_.c_str());

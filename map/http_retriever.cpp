@@ -176,8 +176,7 @@ const char* CHttpRetriever::GetHeaders(const char* url) {
     return headers_.data();
 }
 
-const char* CHttpRetriever::GetPage(const char* url, bool post, const char* data,
-                                    uint32_t length) {
+const char* CHttpRetriever::GetPage(const char* url, bool post, const char* data, uint32_t length) {
     if (url == nullptr) {
         lastError_ = kNullUrlError;
         return nullptr;

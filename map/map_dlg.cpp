@@ -5,10 +5,13 @@
 #include "app/app_state.h"
 #include "skin/dialog_template.h"
 
+namespace {
+// The control form is written against the map window only through these named operations.
 void CallControlForm(const char* operation) {
     if (theApp().controlForm != nullptr)
         QMetaObject::invokeMethod(theApp().controlForm, operation, Qt::DirectConnection);
 }
+}  // namespace
 
 CMapDlg::CMapDlg(QWidget* parent) : QWidget(parent) {
     if (const std::optional<DialogTemplate> tmpl = LoadDialogTemplate(kDialogId)) {
@@ -50,8 +53,8 @@ void CMapDlg::RecordLayout() {
     for (const int id : {kMapControlId, kFrameId}) {
         if (const QWidget* control = GetDlgItem(this, id)) {
             const QRect r = control->geometry();
-            layout_.append({id, r.left(), r.top(), width() - (r.right() + 1),
-                            height() - (r.bottom() + 1)});
+            layout_.append(
+                {id, r.left(), r.top(), width() - (r.right() + 1), height() - (r.bottom() + 1)});
         }
     }
 }

@@ -14,7 +14,6 @@ public:
     static constexpr int kDialogId = 196;
     static constexpr int kMapControlId = 1080;
     static constexpr int kFrameId = -1;
-    static constexpr int kStartTimerId = 2;
     static constexpr int kStartDelayMs = 500;
 
     explicit CMapDlg(QWidget* parent = nullptr);
@@ -44,6 +43,3 @@ private:
     QTimer startTimer_;
     QList<Anchor> layout_;
 };
-
-// Invokes a Q_INVOKABLE of the registered control form, when there is one.
-void CallControlForm(const char* operation);

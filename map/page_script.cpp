@@ -54,9 +54,9 @@ bool CPageScript::CallFunction(const QString& name, const QStringList& texts,
     }
     // Name and texts travel as JSON data, never as script text of their own.
     const QJsonArray call{name, QJsonArray::fromStringList(texts)};
-    const QString source = QString::fromLatin1(kCallScript)
-                               .arg(QString::fromUtf8(QJsonDocument(call).toJson(
-                                   QJsonDocument::Compact)));
+    const QString source =
+        QString::fromLatin1(kCallScript)
+            .arg(QString::fromUtf8(QJsonDocument(call).toJson(QJsonDocument::Compact)));
     const std::weak_ptr<QString> failure = lastFailure_;
     script->runJavaScript(source, [failure, onResult](const QVariant& answer) {
         const QVariantMap result = answer.toMap();
@@ -77,10 +77,13 @@ bool CPageScript::CallFunction(const QString& name, const QStringList& texts,
 
 QString CPageScript::SystemErrorText(uint32_t code) {
     switch (code) {
-        case kUnknownName: return QStringLiteral("Unknown name.");
-        case kException: return QStringLiteral("Exception occurred.");
+        case kUnknownName:
+            return QStringLiteral("Unknown name.");
+        case kException:
+            return QStringLiteral("Exception occurred.");
         case kDisconnected:
             return QStringLiteral("The object invoked has disconnected from its clients.");
-        default: return QStringLiteral("FormatMessage Netive Error");
+        default:
+            return QStringLiteral("FormatMessage Netive Error");
     }
 }

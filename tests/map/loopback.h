@@ -121,8 +121,8 @@ private:
         for (;;) {
             const int end = bytes.indexOf("\r\n\r\n");
             if (end >= 0) {
-                static const QRegularExpression length(
-                    "\r\ncontent-length: *(\\d+)", QRegularExpression::CaseInsensitiveOption);
+                static const QRegularExpression length("\r\ncontent-length: *(\\d+)",
+                                                       QRegularExpression::CaseInsensitiveOption);
                 const auto m = length.match(QString::fromLatin1(bytes.left(end + 2)));
                 const int want = end + 4 + (m.hasMatch() ? m.captured(1).toInt() : 0);
                 if (bytes.size() >= want)

@@ -24,9 +24,9 @@ const QByteArray kMarker = kMapPageMarker;
 
 const QStringList kNotFound = {"connect IP: @URL@!", "Get page error!!", "Useful IP not found!!",
                                "IP @URL@ is used!"};
-const QStringList kUnreachable = {"connect IP: @URL@!", "Get page error!!", "connect IP: @URL@!",
-                                  "Get page error!!",   "Useful IP not found!!",
-                                  "IP @URL@ is used!"};
+const QStringList kUnreachable = {"connect IP: @URL@!",    "Get page error!!",
+                                  "connect IP: @URL@!",    "Get page error!!",
+                                  "Useful IP not found!!", "IP @URL@ is used!"};
 
 QByteArray BundledPageBytes() {
     QFile page(":/map/zavomap.html");
@@ -45,7 +45,9 @@ private:
     std::string body_;
     std::atomic<int> requests_{0};
 
-    QString HistoryPath() const { return QString::fromStdString(theApp().ModuleFile("History.log")); }
+    QString HistoryPath() const {
+        return QString::fromStdString(theApp().ModuleFile("History.log"));
+    }
 
 private slots:
     void initTestCase() {
@@ -94,8 +96,8 @@ private slots:
             << noProxy + found << true;
         QTest::newRow("exactly the 40 marker bytes")
             << "serve" << page << 200 << kMarker << noProxy + found << true;
-        QTest::newRow("our own page") << "serve" << page << 200 << BundledPageBytes()
-                                      << noProxy + found << true;
+        QTest::newRow("our own page")
+            << "serve" << page << 200 << BundledPageBytes() << noProxy + found << true;
         QTest::newRow("leading blank")
             << "serve" << page << 200 << " " + kMarker << noProxy + kNotFound << false;
         QTest::newRow("other letter case")
@@ -107,16 +109,17 @@ private slots:
         QTest::newRow("no marker") << "serve" << page << 200 << QByteArray("<html>camera</html>")
                                    << noProxy + kNotFound << false;
         QTest::newRow("not found page")
-            << "serve" << "/missing.html" << 404 << QByteArray() << noProxy + kNotFound << false;
+            << "serve"
+            << "/missing.html" << 404 << QByteArray() << noProxy + kNotFound << false;
         QTest::newRow("401 without marker: proxy, shown all the same")
             << "serve" << page << 401 << QByteArray("login first") << proxy + kNotFound << true;
-        QTest::newRow("401 with marker") << "serve" << page << 401 << kMarker << proxy + found
-                                         << true;
-        QTest::newRow("unreachable") << "unreachable" << page << 0 << QByteArray()
-                                     << noProxy + kUnreachable << false;
+        QTest::newRow("401 with marker")
+            << "serve" << page << 401 << kMarker << proxy + found << true;
+        QTest::newRow("unreachable")
+            << "unreachable" << page << 0 << QByteArray() << noProxy + kUnreachable << false;
         QTest::newRow("percent signs in the URL")
-            << "unreachable" << "/map%s%d%25.html" << 0 << QByteArray() << noProxy + kUnreachable
-            << false;
+            << "unreachable"
+            << "/map%s%d%25.html" << 0 << QByteArray() << noProxy + kUnreachable << false;
     }
     void startMap() {
         QFETCH(QString, server);

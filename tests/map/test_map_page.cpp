@@ -120,11 +120,14 @@ private slots:
         QTest::addColumn<QString>("step");
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("message");
-        QTest::newRow("null document") << "null" << "JSCall Error:\nNULL pointer" << "";
+        QTest::newRow("null document") << "null"
+                                       << "JSCall Error:\nNULL pointer"
+                                       << "";
         QTest::newRow("not a page") << "object"
                                     << "JSCall Error:\nFailed to get HTML document COM object"
                                     << "";
-        QTest::newRow("call with no page held") << "call" << "JSCall Error:\nCannot GetScript"
+        QTest::newRow("call with no page held") << "call"
+                                                << "JSCall Error:\nCannot GetScript"
                                                 << "Web server cannot connected!";
     }
     void pageScriptFailures() {
@@ -147,16 +150,6 @@ private slots:
         QCOMPARE(messages.texts.size(), message.isEmpty() ? size_t(0) : size_t(1));
         if (!message.isEmpty())
             QCOMPARE(QString::fromStdString(messages.texts.front()), message);
-    }
-
-    // A null document keeps the page held before it.
-    void nullDocumentKeepsHeldPage() {
-        RecorderPage page;
-        QVERIFY(page.Load());
-        QVERIFY(!page.doc.Script().SetDocument(nullptr));
-        QVERIFY(page.doc.Script().HasDocument());
-        QVERIFY(page.doc.CallScript("Record", {"still"}));
-        QCOMPARE(Calls(page.view.page()), R"([["Record","still"]])");
     }
 
     void callFunctionTexts_data() {
@@ -185,9 +178,12 @@ private slots:
     void failingCallLosesOnlyItself_data() {
         QTest::addColumn<QString>("function");
         QTest::addColumn<QString>("failure");
-        QTest::newRow("missing function") << "NoSuchFunction" << "JSCall Error:\nUnknown name.";
-        QTest::newRow("not a function") << "calls" << "JSCall Error:\nUnknown name.";
-        QTest::newRow("function that throws") << "Throw" << "JSCall Error:\nException occurred.";
+        QTest::newRow("missing function") << "NoSuchFunction"
+                                          << "JSCall Error:\nUnknown name.";
+        QTest::newRow("not a function") << "calls"
+                                        << "JSCall Error:\nUnknown name.";
+        QTest::newRow("function that throws") << "Throw"
+                                              << "JSCall Error:\nException occurred.";
     }
     void failingCallLosesOnlyItself() {
         QFETCH(QString, function);
@@ -213,15 +209,6 @@ private slots:
         QCOMPARE(Calls(page.view.page()), Json(expected));
     }
 
-    void resultOfCall() {
-        RecorderPage page;
-        QVERIFY(page.Load());
-        QVariant answer;
-        QVERIFY(page.doc.Script().CallFunction("Answer", {"42"},
-                                               [&](const QVariant& v) { answer = v; }));
-        QTRY_COMPARE_WITH_TIMEOUT(answer.toString(), QString("got 42"), 10000);
-    }
-
     void failedLoadHoldsNoDocument() {
         CJSCallDoc doc;
         CJSCallView view;
@@ -233,36 +220,22 @@ private slots:
         QVERIFY(!doc.Script().HasDocument());
     }
 
-    void createInPlace() {
-        CMapDlg dlg;
-        QWidget* placeholder = GetDlgItem(&dlg, CMapDlg::kMapControlId);
-        QVERIFY(placeholder != nullptr);
-        const QRect place = placeholder->geometry();
-        CJSCallView view;
-        QCOMPARE(view.CreateInPlace(CMapDlg::kMapControlId, &dlg), 1);
-        QCOMPARE(GetDlgItem(&dlg, CMapDlg::kMapControlId), &view);
-        QCOMPARE(view.geometry(), place);
-        QCOMPARE(view.parentWidget(), &dlg);
-        QCOMPARE(dlg.findChildren<QLabel*>().size(), 0);  // the placeholder is gone
-        CJSCallView second;
-        QCOMPARE(second.CreateInPlace(4711, &dlg), 0);
-        QVERIFY(second.parentWidget() == nullptr);
-        QCOMPARE(second.CreateInPlace(CMapDlg::kMapControlId, nullptr), 0);
-        view.setParent(nullptr);  // destroyed by this scope, not by the dialog
-    }
-
     void wrapperTexts_data() {
         QTest::addColumn<QString>("call");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("Reload") << "Reload" << R"([["Reload","24.123456","121.500000","16"]])";
+        QTest::newRow("Reload") << "Reload"
+                                << R"([["Reload","24.123456","121.500000","16"]])";
         QTest::newRow("AddPolyLinePoint, south and west")
-            << "AddPolyLinePoint" << R"([["AddPolyLinePoint","-33.500000","-70.250000"]])";
-        QTest::newRow("DrawPolyLine") << "DrawPolyLine" << R"([["DrawPolyLine"]])";
-        QTest::newRow("MoveTo, empty position")
-            << "MoveTo" << R"([["MoveTo","0.000000","0.000000"]])";
-        QTest::newRow("RenewCursor, rounded")
-            << "RenewCursor" << R"([["RenewCursor","25.000000","-121.123457"]])";
-        QTest::newRow("MapResize") << "MapResize" << R"([["MapResize","300","200"]])";
+            << "AddPolyLinePoint"
+            << R"([["AddPolyLinePoint","-33.500000","-70.250000"]])";
+        QTest::newRow("DrawPolyLine") << "DrawPolyLine"
+                                      << R"([["DrawPolyLine"]])";
+        QTest::newRow("MoveTo, empty position") << "MoveTo"
+                                                << R"([["MoveTo","0.000000","0.000000"]])";
+        QTest::newRow("RenewCursor, rounded") << "RenewCursor"
+                                              << R"([["RenewCursor","25.000000","-121.123457"]])";
+        QTest::newRow("MapResize") << "MapResize"
+                                   << R"([["MapResize","300","200"]])";
     }
     void wrapperTexts() {
         QFETCH(QString, call);
@@ -366,20 +339,14 @@ private slots:
         const int calls = form.resizeCalls;
         dlg.resize(size);
         QCOMPARE(form.resizeCalls, calls + 1);
-        for (const auto& [id, was] : {std::pair{CMapDlg::kMapControlId, map},
-                                      std::pair{CMapDlg::kFrameId, frame}}) {
+        for (const auto& [id, was] :
+             {std::pair{CMapDlg::kMapControlId, map}, std::pair{CMapDlg::kFrameId, frame}}) {
             const QRect now = GetDlgItem(&dlg, id)->geometry();
             QCOMPARE(now.topLeft(), was.topLeft());
             QCOMPARE(size.width() - now.right(), before.width() - was.right());
             QCOMPARE(size.height() - now.bottom(), before.height() - was.bottom());
         }
         theApp().controlForm = nullptr;
-    }
-
-    void bundledPageCarriesMarker() {
-        QFile page(":/map/zavomap.html");
-        QVERIFY(page.open(QIODevice::ReadOnly));
-        QCOMPARE(page.read(kMapPageMarkerLength), QByteArray(kMapPageMarker));
     }
 
     void bundledPageDrawsRoute() {
@@ -392,8 +359,11 @@ private slots:
         QWebEnginePage* page = bridge.View()->page();
         QCOMPARE(page->url().path(), QString("/map/zavomap.html"));
 
-        const double route[][2] = {{25.0330, 121.5654}, {25.0340, 121.5660}, {25.0352, 121.5671},
-                                   {25.0361, 121.5690}, {25.0370, 121.5702}};
+        const double route[][2] = {{25.0330, 121.5654},
+                                   {25.0340, 121.5660},
+                                   {25.0352, 121.5671},
+                                   {25.0361, 121.5690},
+                                   {25.0370, 121.5702}};
         for (const auto& p : route) bridge.AddPolyLinePoint(p[0], p[1]);
         bridge.DrawPolyLine();
         bridge.Reload(route[0][0], route[0][1], 16);
@@ -404,8 +374,7 @@ private slots:
         QCOMPARE(Eval(page, "zavoMap.map.hasLayer(zavoMap.vehicle)").toBool(), true);
         QCOMPARE(Number(page, "zavoMap.vehicle.getLatLng().lat"), route[0][0]);
         QCOMPARE(Number(page, "zavoMap.vehicle.getLatLng().lng"), route[0][1]);
-        QCOMPARE(Eval(page, "document.querySelectorAll('path.leaflet-interactive').length")
-                     .toInt(),
+        QCOMPARE(Eval(page, "document.querySelectorAll('path.leaflet-interactive').length").toInt(),
                  1);
 
         // A playback tick moves the marker and keeps it in the centre.
@@ -460,8 +429,8 @@ private slots:
         bridge.AddPolyLinePoint(25.0370, 121.5702);
         bridge.DrawPolyLine();
         bridge.Reload(25.0330, 121.5654, 16);
-        QTRY_VERIFY_WITH_TIMEOUT(Eval(page, "document.querySelectorAll('canvas').length").toInt() > 0,
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Eval(page, "document.querySelectorAll('canvas').length").toInt() > 0, 10000);
         QCOMPARE(Eval(page, "zavoMap.route.getLatLngs().length").toInt(), 2);
         if (tileSource) {
             QTRY_VERIFY_WITH_TIMEOUT(tileRequests_ > 0, 10000);
@@ -471,8 +440,7 @@ private slots:
                 10000);
         } else {
             QTest::qWait(300);
-            QCOMPARE(Eval(page, "document.querySelectorAll('img.leaflet-tile').length").toInt(),
-                     0);
+            QCOMPARE(Eval(page, "document.querySelectorAll('img.leaflet-tile').length").toInt(), 0);
             QCOMPARE(int(tileRequests_), 0);
         }
     }
