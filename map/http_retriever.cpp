@@ -148,8 +148,10 @@ bool CHttpRetriever::PostUrl(const char* url, const char* data, uint32_t length)
         lastError_ = kNullUrlError;
         return false;
     }
-    if (data == nullptr)
+    if (data == nullptr) {
         data = "";
+        length = 0;
+    }
     if (length == kTextLength)
         length = static_cast<uint32_t>(std::strlen(data));
     const PostTarget target = PostTargetFor(url);

@@ -116,11 +116,16 @@ void CMapBridge::StartMap() {
     if (DetectProxy()) {
         WriteHistoryLog("proxy detected!!\n");
         ProbeMapServer();
-        Navigate(QUrl(QString::fromStdString(UrlInUse())));
+        Navigate(UrlInUseForView());
         return;
     }
     WriteHistoryLog("no proxy detected...\n");
-    Navigate(ProbeMapServer() ? QUrl(QString::fromStdString(UrlInUse())) : BundledMapPageUrl());
+    Navigate(ProbeMapServer() ? UrlInUseForView() : BundledMapPageUrl());
+}
+
+// The fetch takes a URL without scheme as HTTP; so must the view.
+QUrl CMapBridge::UrlInUseForView() const {
+    return QUrl::fromUserInput(QString::fromStdString(UrlInUse()));
 }
 
 void CMapBridge::Navigate(const QUrl& url) {

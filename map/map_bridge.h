@@ -58,6 +58,7 @@ public:
 
 private:
     const std::string& UrlInUse() const;
+    QUrl UrlInUseForView() const;
     void Navigate(const QUrl& url);
 
     std::unique_ptr<CJSCallDoc> document_;

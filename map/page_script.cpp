@@ -14,7 +14,8 @@ constexpr const char* kCallScript = R"((function (call) {
   var f = window[call[0]];
   if (typeof f !== 'function') return { ok: false, code: 'unknown' };
   try {
-    return { ok: true, value: f.apply(window, call[1]) };
+    f.apply(window, call[1]);
+    return { ok: true };
   } catch (e) {
     return { ok: false, code: 'exception' };
   }
@@ -45,8 +46,7 @@ bool CPageScript::GetScript(QWebEnginePage*& script) {
     return true;
 }
 
-bool CPageScript::CallFunction(const QString& name, const QStringList& texts,
-                               const ResultCallback& onResult) {
+bool CPageScript::CallFunction(const QString& name, const QStringList& texts) {
     QWebEnginePage* script = nullptr;
     if (!GetScript(script)) {
         Fail(QStringLiteral("Cannot GetScript"));
@@ -58,13 +58,11 @@ bool CPageScript::CallFunction(const QString& name, const QStringList& texts,
         QString::fromLatin1(kCallScript)
             .arg(QString::fromUtf8(QJsonDocument(call).toJson(QJsonDocument::Compact)));
     const std::weak_ptr<QString> failure = lastFailure_;
-    script->runJavaScript(source, [failure, onResult](const QVariant& answer) {
+    script->runJavaScript(source, [failure](const QVariant& answer) {
         const QVariantMap result = answer.toMap();
-        if (result.value(QStringLiteral("ok")).toBool()) {
-            if (onResult)
-                onResult(result.value(QStringLiteral("value")));
+        if (result.value(QStringLiteral("ok")).toBool())
             return;
-        }
+        // No answer at all: the page went away before the call ran.
         const QString code = result.value(QStringLiteral("code")).toString();
         const uint32_t error = code == QLatin1String("unknown")     ? kUnknownName
                                : code == QLatin1String("exception") ? kException

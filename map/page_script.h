@@ -4,10 +4,8 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 class QWebEnginePage;
@@ -19,8 +17,6 @@ public:
     static constexpr uint32_t kException = 0x80020009;
     static constexpr uint32_t kDisconnected = 0x80010108;
 
-    using ResultCallback = std::function<void(const QVariant& result)>;
-
     CPageScript();
 
     // Holds the page whose document completed. A null object leaves the held page as it is;
@@ -29,12 +25,11 @@ public:
     // The page to run script in; shows "Web server cannot connected!" when none is held.
     bool GetScript(QWebEnginePage*& script);
     // Calls window[name](texts...) with each text as a JSON-encoded string. The page runs
-    // script asynchronously, in the order the calls were made: true means the call went to a
-    // held page. Whether the function exists is known only when the page answers; a missing
-    // function or one that throws then records its failure text, and onResult (if any) gets the
-    // function's return value on success.
-    bool CallFunction(const QString& name, const QStringList& texts,
-                      const ResultCallback& onResult = {});
+    // script asynchronously, in the order the calls were made, so true means the call went to
+    // a held page. Whether the function exists is known only when the page answers: a missing
+    // function, or one that throws, then records its failure text. The function's return
+    // value is not used by any caller and is not brought back.
+    bool CallFunction(const QString& name, const QStringList& texts);
     bool HasDocument() const { return !document_.isNull(); }
 
     // "JSCall Error:\n" + reason of the last failure, "" before any.

@@ -59,11 +59,10 @@
     }
   });
 
-  var map = L.map(container, {
-    minZoom: MIN_ZOOM,
-    maxZoom: MAX_ZOOM,
-    attributionControl: tileUrl !== ''
-  });
+  // No links on the map: a click on one would take the view away from this page.
+  var map = L.map(container, { minZoom: MIN_ZOOM, maxZoom: MAX_ZOOM, attributionControl: false });
+  if (tileUrl !== '')
+    L.control.attribution({ prefix: false }).addTo(map);
   map.setView([0, 0], 2);
   new Grid({ minZoom: MIN_ZOOM, maxZoom: MAX_ZOOM }).addTo(map);
   if (tileUrl !== '') {

@@ -77,7 +77,7 @@ private slots:
 
     void startMap_data() {
         QTest::addColumn<QString>("server");  // serve, unreachable, none (no connection)
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("urlPattern");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QStringList>("messages");
@@ -87,13 +87,16 @@ private slots:
         const QStringList noProxy = connected + QStringList{"no proxy detected..."};
         const QStringList proxy = connected + QStringList{"proxy detected!!"};
         const QStringList found = {"IP @URL@ is responsible!"};
-        const QString page = "/zavomap.html";
+        const QString page = "http://127.0.0.1:@PORT@/zavomap.html";
 
         QTest::newRow("no connection: no fetch")
             << "none" << page << 200 << kMarker << QStringList{"m_InetFlag: 2"} << false;
         QTest::newRow("marker, then HTML")
             << "serve" << page << 200 << kMarker + "\n<html><body>map</body></html>"
             << noProxy + found << true;
+        QTest::newRow("URL without scheme")
+            << "serve"
+            << "127.0.0.1:@PORT@/zavomap.html" << 200 << kMarker << noProxy + found << true;
         QTest::newRow("exactly the 40 marker bytes")
             << "serve" << page << 200 << kMarker << noProxy + found << true;
         QTest::newRow("our own page")
@@ -108,9 +111,9 @@ private slots:
             << "serve" << page << 200 << kMarker.left(39) << noProxy + kNotFound << false;
         QTest::newRow("no marker") << "serve" << page << 200 << QByteArray("<html>camera</html>")
                                    << noProxy + kNotFound << false;
-        QTest::newRow("not found page")
-            << "serve"
-            << "/missing.html" << 404 << QByteArray() << noProxy + kNotFound << false;
+        QTest::newRow("not found page") << "serve"
+                                        << "http://127.0.0.1:@PORT@/missing.html" << 404
+                                        << QByteArray() << noProxy + kNotFound << false;
         QTest::newRow("401 without marker: proxy, shown all the same")
             << "serve" << page << 401 << QByteArray("login first") << proxy + kNotFound << true;
         QTest::newRow("401 with marker")
@@ -119,11 +122,12 @@ private slots:
             << "unreachable" << page << 0 << QByteArray() << noProxy + kUnreachable << false;
         QTest::newRow("percent signs in the URL")
             << "unreachable"
-            << "/map%s%d%25.html" << 0 << QByteArray() << noProxy + kUnreachable << false;
+            << "http://127.0.0.1:@PORT@/map%s%d%25.html" << 0 << QByteArray()
+            << noProxy + kUnreachable << false;
     }
     void startMap() {
         QFETCH(QString, server);
-        QFETCH(QString, path);
+        QFETCH(QString, urlPattern);
         QFETCH(int, status);
         QFETCH(QByteArray, body);
         QFETCH(QStringList, messages);
@@ -134,7 +138,7 @@ private slots:
             body_ = body.toStdString();
         }
         const int port = server == "unreachable" ? UnusedPort() : http_.Port();
-        const QString url = QString("http://127.0.0.1:%1%2").arg(port).arg(path);
+        const QString url = QString(urlPattern).replace("@PORT@", QString::number(port));
         QFile config(QString::fromStdString(theApp().ModuleFile("um_config.ini")));
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write("[UM_CONFIG]\r\nDEFAULT_IP_0=" + url.toLatin1() + "\r\n");
@@ -161,7 +165,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!bridge.View()->url().isEmpty(), 15000);
         const QUrl shownUrl = bridge.View()->url();
         if (showsConfiguredUrl) {
-            QCOMPARE(shownUrl, QUrl(url));
+            QCOMPARE(shownUrl, QUrl::fromUserInput(url));
         } else {
             QCOMPARE(shownUrl.scheme(), QString("qrc"));
             QCOMPARE(shownUrl.path(), QString("/map/zavomap.html"));
