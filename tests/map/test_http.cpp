@@ -82,6 +82,7 @@ private slots:
         QTest::addColumn<QString>("statusLine");
         QTest::newRow("401 Unauthorized") << "/denied" << 401 << "HTTP/1.1 401 Unauthorized";
         QTest::newRow("200 OK") << "/page" << 200 << "HTTP/1.1 200 OK";
+        QTest::newRow("HTTP/1.0 200 OK") << "raw" << 200 << "HTTP/1.0 200 OK";
         QTest::newRow("redirect: final response") << "/moved" << 200 << "HTTP/1.1 200 OK";
         QTest::newRow("no headers (nothing listening)") << "" << 0 << "";
     }
@@ -89,9 +90,11 @@ private slots:
         QFETCH(QString, path);
         QFETCH(int, status);
         QFETCH(QString, statusLine);
-        const std::string url = path.isEmpty()
-                                    ? "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/"
-                                    : http_.Url(path.toStdString());
+        RawCaptureServer raw;  // answers HTTP/1.0
+        QVERIFY(raw.Start());
+        const int port = path.isEmpty() ? UnusedPort() : path == "raw" ? raw.Port() : http_.Port();
+        const std::string url = "http://127.0.0.1:" + std::to_string(port) +
+                                (path.startsWith('/') ? path.toStdString() : "/");
         CHttpRetriever retriever;
         const char* block = retriever.GetHeaders(url.c_str());
         QCOMPARE(retriever.GetStatusCode(), status);
