@@ -33,11 +33,12 @@ struct SlistDeleter {
 using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
 
 void Append(HeaderList& list, const std::string& line) {
-    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
-    if (grown == nullptr)
+    // The list keeps its head; only the first line makes one.
+    curl_slist* head = curl_slist_append(list.get(), line.c_str());
+    if (head == nullptr)
         throw HttpClientError("additional header failed...");
-    list.release();
-    list.reset(grown);
+    if (!list)
+        list.reset(head);
 }
 
 struct UrlDeleter {

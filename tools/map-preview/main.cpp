@@ -59,12 +59,13 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: map-preview LOG [--play]\n");
+        (void)std::fprintf(stderr, "usage: map-preview LOG [--play]\n");
         return 2;
     }
     const std::vector<Position> route = ReadRoute(args[1]);
     if (route.empty()) {
-        std::fprintf(stderr, "map-preview: no fixed RMC position in %s\n", qPrintable(args[1]));
+        (void)std::fprintf(stderr, "map-preview: no fixed RMC position in %s\n",
+                           qPrintable(args[1]));
         return 1;
     }
     const bool play = args.contains("--play");
