@@ -15,6 +15,7 @@
 
 #include "app/app_state.h"
 #include "loopback.h"
+#include "map/browser_engine.h"
 #include "map/js_call_doc.h"
 #include "map/js_call_view.h"
 #include "map/map_bridge.h"
@@ -114,6 +115,32 @@ private slots:
         SetConnectionProbe({});
         theApp() = CVantrailApp{};
         tmp_.reset();
+    }
+
+    void prepareBrowserEngine_data() {
+        QTest::addColumn<QByteArray>("given");
+        QTest::addColumn<QByteArray>("flags");
+        const QByteArray quiet =
+            "--disable-background-networking --disable-component-update --disable-sync "
+            "--no-first-run";
+        QTest::newRow("none given") << QByteArray() << quiet;
+        QTest::newRow("others kept") << QByteArray("--disable-gpu") << "--disable-gpu " + quiet;
+        QTest::newRow("no flag twice")
+            << QByteArray("--disable-sync --disable-gpu")
+            << QByteArray(
+                   "--disable-sync --disable-gpu --disable-background-networking "
+                   "--disable-component-update --no-first-run");
+    }
+    void prepareBrowserEngine() {
+        QFETCH(QByteArray, given);
+        QFETCH(QByteArray, flags);
+        // The engine of this process reads its settings once; these tests must not change them.
+        const QByteArray before = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", given);
+        PrepareBrowserEngine();
+        const QByteArray after = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", before);
+        QCOMPARE(after, flags);
     }
 
     void pageScriptFailures_data() {

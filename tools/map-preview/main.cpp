@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "map/browser_engine.h"
 #include "map/map_bridge.h"
 #include "map/map_dlg.h"
 
@@ -56,6 +57,7 @@ public:
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    PrepareBrowserEngine();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
