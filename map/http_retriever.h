@@ -1,0 +1,56 @@
+#pragma once
+// Small synchronous HTTP fetcher for map-server discovery: the response headers and the body of
+// one URL at a time, held as texts the object owns.
+
+#include <cstdint>
+#include <string>
+
+class CHttpRetriever {
+public:
+    static constexpr uint32_t kNullUrlError = 0xFFFFFFFF;
+    static constexpr uint32_t kTextLength = 0xFFFFFFFF;  // PostUrl: data is a NUL-terminated text
+
+    CHttpRetriever();
+    ~CHttpRetriever();
+    CHttpRetriever(const CHttpRetriever&) = delete;
+    CHttpRetriever& operator=(const CHttpRetriever&) = delete;
+
+    // GET; true when a response came back (of any HTTP status).
+    bool OpenUrl(const char* url);
+    // Form POST; plain HTTP on port 80, TLS (certificate errors ignored) on any other port.
+    bool PostUrl(const char* url, const char* data, uint32_t length);
+
+    // Raw header block of the final response: NUL-terminated lines, the status line first,
+    // an empty line last. Null when the URL is null or no response came back.
+    const char* GetHeaders(const char* url);
+    // Whole body as a text (a zero byte ends the text of the 8191-byte piece it is in); an
+    // empty body is the empty text, a failed request null.
+    const char* GetPage(const char* url, bool post, const char* data, uint32_t length);
+
+    // First header line containing text, letter case ignored; null when none.
+    const char* FindHeader(const char* text) const;
+    // The status of the last header block, 0 when there is none.
+    int GetStatusCode() const;
+
+    // CURLcode of the last failing open or send; kNullUrlError for a null URL.
+    uint32_t LastError() const { return lastError_; }
+
+private:
+    bool Perform(const std::string& url, bool post, const std::string& body, bool secure);
+
+    void* root_ = nullptr;  // CURL easy handle, kept for the object's life
+    bool haveResponse_ = false;
+    std::string responseHeaders_;  // block being collected from the transfer
+    std::string responseBody_;
+    std::string page_;
+    std::string headers_;
+    bool haveHeaders_ = false;
+    uint32_t lastError_ = 0;
+};
+
+// Where PostUrl sends a POST to url: port 80 stays plain HTTP, any other port is TLS.
+struct PostTarget {
+    std::string url;  // empty when url cannot be parsed
+    bool secure = false;
+};
+PostTarget PostTargetFor(const std::string& url);

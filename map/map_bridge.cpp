@@ -1,0 +1,180 @@
+#include "map/map_bridge.h"
+
+#include <QWidget>
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/format.h"
+#include "app/history_log.h"
+#include "app/profile.h"
+#include "map/http_retriever.h"
+#include "map/js_call_doc.h"
+#include "map/js_call_view.h"
+#include "map/map_dlg.h"
+#include "skin/dialog_template.h"
+
+namespace {
+constexpr int kProxyStatus = 401;
+// The page keeps margins inside the view.
+constexpr int kMarginWidth = 30;
+constexpr int kMarginHeight = 20;
+
+void LogFetchError(const std::string& url) {
+    WriteHistoryLog("connect IP: %s!\n", url.c_str());
+    WriteHistoryLog("Get page error!!\n");
+}
+
+QString Number(double value) {
+    return QString::fromStdString(FormatText("%f", value));
+}
+
+QString Number(int value) {
+    return QString::fromStdString(FormatText("%d", value));
+}
+}  // namespace
+
+QUrl BundledMapPageUrl() {
+    QUrl url(QString::fromLatin1(kBundledMapPage));
+    const std::string tiles =
+        ReadProfileString("UM_CONFIG", "TILE_URL", "", theApp().ModuleFile("um_config.ini"));
+    if (!tiles.empty())
+        url.setQuery(QStringLiteral("tiles=") +
+                     QString::fromLatin1(QUrl::toPercentEncoding(QString::fromStdString(tiles))));
+    return url;
+}
+
+CMapBridge::CMapBridge() = default;
+CMapBridge::~CMapBridge() = default;
+
+CJSCallView* CMapBridge::View() const {
+    return view_;
+}
+
+const std::string& CMapBridge::UrlInUse() const {
+    return mapUrls[static_cast<size_t>(mapUrlIndex)];
+}
+
+void CMapBridge::LoadMapUrls() {
+    mapUrls[0] = theApp().mapUrls[0];
+}
+
+std::string CMapBridge::NextMapUrl() const {
+    const size_t next = static_cast<size_t>(mapUrlIndex) + 1;
+    return next < mapUrls.size() ? mapUrls[next] : std::string();
+}
+
+bool CMapBridge::DetectProxy() {
+    CHttpRetriever retriever;
+    retriever.GetHeaders(UrlInUse().c_str());
+    return retriever.GetStatusCode() == kProxyStatus;
+}
+
+bool CMapBridge::ProbeMapServer() {
+    CHttpRetriever retriever;
+    const std::string& url = UrlInUse();
+    std::string prefix;
+    const char* page = retriever.GetPage(url.c_str(), false, nullptr, 0);
+    if (page == nullptr)
+        LogFetchError(url);
+    else if (std::strlen(page) >= kMapPageMarkerLength)
+        prefix.assign(page, kMapPageMarkerLength);
+    if (prefix == kMapPageMarker) {
+        WriteHistoryLog("IP %s is responsible!\n", url.c_str());
+        return true;
+    }
+    // One more candidate; with a single slot there is none and its fetch fails at once.
+    const std::string next = NextMapUrl();
+    if (retriever.GetPage(next.c_str(), false, nullptr, 0) == nullptr)
+        LogFetchError(url);
+    WriteHistoryLog("Useful IP not found!!\n");
+    WriteHistoryLog("IP %s is used!\n", url.c_str());
+    return false;
+}
+
+void CMapBridge::StartMap() {
+    if (document_)
+        return;
+    document_ = std::make_unique<CJSCallDoc>();
+    auto* view = new CJSCallView;
+    if (view->CreateInPlace(CMapDlg::kMapControlId, theApp().mapWindow) != 0)
+        view_ = view;
+    else
+        delete view;  // no map window to show it in
+    LoadMapUrls();
+    theApp().UpdateInetFlag();
+    mapUrlIndex = 0;
+    if (view_)
+        view_->SetDocument(document_.get());
+
+    WriteHistoryLog("m_InetFlag: %x\n", theApp().m_InetFlag);
+    if ((theApp().m_InetFlag & 1u) == 0) {
+        Navigate(BundledMapPageUrl());
+        return;
+    }
+    WriteHistoryLog("Internet connected!...\n");
+    if (DetectProxy()) {
+        WriteHistoryLog("proxy detected!!\n");
+        ProbeMapServer();
+        Navigate(UrlInUseForView());
+        return;
+    }
+    WriteHistoryLog("no proxy detected...\n");
+    Navigate(ProbeMapServer() ? UrlInUseForView() : BundledMapPageUrl());
+}
+
+// The fetch takes a URL without scheme as HTTP; so must the view.
+QUrl CMapBridge::UrlInUseForView() const {
+    return QUrl::fromUserInput(QString::fromStdString(UrlInUse()));
+}
+
+void CMapBridge::Navigate(const QUrl& url) {
+    if (view_)
+        view_->Navigate(url);
+}
+
+bool CMapBridge::PageLoaded() const {
+    return document_ && document_->Script().HasDocument();
+}
+
+void CMapBridge::Reload(double latitude, double longitude, int level) {
+    if (document_)
+        document_->CallScript("Reload", {Number(latitude), Number(longitude), Number(level)});
+}
+
+void CMapBridge::AddPolyLinePoint(double latitude, double longitude) {
+    if (document_)
+        document_->CallScript("AddPolyLinePoint", {Number(latitude), Number(longitude)});
+}
+
+void CMapBridge::DrawPolyLine() {
+    if (document_)
+        document_->CallScript("DrawPolyLine", {});
+}
+
+void CMapBridge::MoveTo(double latitude, double longitude) {
+    if (document_)
+        document_->CallScript("MoveTo", {Number(latitude), Number(longitude)});
+}
+
+void CMapBridge::MapResize(int width, int height) {
+    if (document_)
+        document_->CallScript("MapResize", {Number(width), Number(height)});
+}
+
+void CMapBridge::RenewCursor(double latitude, double longitude) {
+    if (document_)
+        document_->CallScript("RenewCursor", {Number(latitude), Number(longitude)});
+}
+
+void CMapBridge::ResizeMap() {
+    if (!PageLoaded())
+        return;
+    const QWidget* view = GetDlgItem(theApp().mapWindow, CMapDlg::kMapControlId);
+    if (view == nullptr)
+        return;
+    const int width = view->frameGeometry().width() - kMarginWidth;
+    const int height = view->frameGeometry().height() - kMarginHeight;
+    if (width >= 1 && height >= 1)
+        MapResize(width, height);
+}

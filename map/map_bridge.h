@@ -1,0 +1,70 @@
+#pragma once
+// The control form's side of the map: discovery of the map server at start-up, the map
+// document and view it creates, and one wrapper per script function of the map page. The
+// control form owns one and forwards to it.
+
+#include <QPointer>
+#include <QUrl>
+
+#include <array>
+#include <memory>
+#include <string>
+
+class CJSCallDoc;
+class CJSCallView;
+
+// The first 40 bytes of every map page.
+inline constexpr const char kMapPageMarker[] = "<!-- This is Zavo right reserved map -->";
+inline constexpr size_t kMapPageMarkerLength = sizeof kMapPageMarker - 1;
+
+// Our own map page, shown when no map server was found.
+inline constexpr const char* kBundledMapPage = "qrc:/map/zavomap.html";
+
+class CMapBridge {
+public:
+    CMapBridge();
+    ~CMapBridge();
+    CMapBridge(const CMapBridge&) = delete;
+    CMapBridge& operator=(const CMapBridge&) = delete;
+
+    // Once per run: creates the document and the view in place of the map window's control
+    // 1080, checks the connection, probes the configured URL and shows the page found there,
+    // or our own page when discovery ends without one. Later calls do nothing.
+    void StartMap();
+    void LoadMapUrls();
+    bool DetectProxy();
+    bool ProbeMapServer();
+    std::string NextMapUrl() const;
+
+    // The page's script functions; callers test PageLoaded() first.
+    void Reload(double latitude, double longitude, int level);
+    void AddPolyLinePoint(double latitude, double longitude);
+    void DrawPolyLine();
+    void MoveTo(double latitude, double longitude);
+    void MapResize(int width, int height);
+    void RenewCursor(double latitude, double longitude);
+
+    // Tells the page the size of the map view (less room for its margins).
+    void ResizeMap();
+
+    // A page has completed and its functions can be called.
+    bool PageLoaded() const;
+
+    CJSCallDoc* Document() const { return document_.get(); }
+    CJSCallView* View() const;
+
+    std::array<std::string, 1> mapUrls;
+    int mapUrlIndex = 0;
+
+private:
+    const std::string& UrlInUse() const;
+    QUrl UrlInUseForView() const;
+    void Navigate(const QUrl& url);
+
+    std::unique_ptr<CJSCallDoc> document_;
+    QPointer<CJSCallView> view_;  // owned by the map window once in place
+};
+
+// Our own page, with the tile source configured as TILE_URL in um_config.ini (none: a plain
+// grid under the route).
+QUrl BundledMapPageUrl();

@@ -1,0 +1,163 @@
+#pragma once
+// Servers on 127.0.0.1 for the map tests: nothing here reaches past loopback.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <httplib.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// An HTTP server for the handlers a test registers, on a free loopback port.
+class LoopbackHttpServer {
+public:
+    httplib::Server server;
+
+    ~LoopbackHttpServer() { Stop(); }
+
+    void Start() {
+        // Stopping waits for idle keep-alive connections, so keep them short.
+        server.set_keep_alive_timeout(1);
+        port_ = server.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server.listen_after_bind(); });
+    }
+    void Stop() {
+        if (thread_.joinable()) {
+            server.stop();
+            thread_.join();
+        }
+    }
+    int Port() const { return port_; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+private:
+    int port_ = -1;
+    std::thread thread_;
+};
+
+inline int ListeningSocket(int* port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(fd, 8) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        if (fd >= 0)
+            close(fd);
+        return -1;
+    }
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
+// A loopback port with nothing listening on it.
+inline int UnusedPort() {
+    int port = 0;
+    const int fd = ListeningSocket(&port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
+// Keeps the bytes of each request exactly as they arrived and answers 200 with a short body.
+class RawCaptureServer {
+public:
+    ~RawCaptureServer() { Stop(); }
+
+    bool Start() {
+        fd_ = ListeningSocket(&port_);
+        if (fd_ < 0)
+            return false;
+        thread_ = std::thread([this] { Serve(); });
+        return true;
+    }
+    void Stop() {
+        if (fd_ >= 0) {
+            stopping_ = true;
+            shutdown(fd_, SHUT_RDWR);
+            thread_.join();
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    int Port() const { return port_; }
+    std::vector<QByteArray> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+
+private:
+    void Serve() {
+        while (!stopping_) {
+            const int client = accept(fd_, nullptr, nullptr);
+            if (client < 0)
+                return;
+            QByteArray bytes = ReadRequest(client);
+            const char reply[] = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
+            (void)!send(client, reply, sizeof reply - 1, MSG_NOSIGNAL);
+            close(client);
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(std::move(bytes));
+        }
+    }
+
+    static QByteArray ReadRequest(int client) {
+        QByteArray bytes;
+        char buffer[4096];
+        for (;;) {
+            const int end = bytes.indexOf("\r\n\r\n");
+            if (end >= 0) {
+                static const QRegularExpression length("\r\ncontent-length: *(\\d+)",
+                                                       QRegularExpression::CaseInsensitiveOption);
+                const auto m = length.match(QString::fromLatin1(bytes.left(end + 2)));
+                const int want = end + 4 + (m.hasMatch() ? m.captured(1).toInt() : 0);
+                if (bytes.size() >= want)
+                    return bytes;
+            }
+            const ssize_t n = recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return bytes;
+            bytes.append(buffer, static_cast<int>(n));
+        }
+    }
+
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<QByteArray> requests_;
+};
+
+// History.log with every time stamp replaced by "TS", so a test can compare whole files.
+inline QByteArray HistoryWithoutTimes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<no log>";
+    static const QRegularExpression stamp(
+        "^\\[\\d{4}/\\d{1,2}/\\d{1,2}\\]\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\t",
+        QRegularExpression::MultilineOption);
+    return QString::fromLatin1(file.readAll()).replace(stamp, "TS\t").toLatin1();
+}
+
+// The log lines the messages give: each message line ends in its own line feed, so every
+// line is followed by an empty one; line ends are CR LF.
+inline QByteArray ExpectedHistory(const QStringList& messages) {
+    QByteArray out;
+    for (const QString& m : messages) out += "TS\t" + m.toLatin1() + "\r\n\r\n";
+    return out;
+}
