@@ -40,10 +40,11 @@ set(VANTRAIL_TEST_ENV
     "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking --disable-component-update --disable-sync --no-first-run"
     "QT_LOGGING_RULES=qt.webenginecontext.debug=false")
 
-# vantrail_add_test(NAME LABEL label SOURCES ... [LIBS ...] [TIMEOUT s])
-# Qt Test executable registered with ctest under a label.
+# vantrail_add_test(NAME LABEL label SOURCES ... [LIBS ...] [TIMEOUT s] [WRAP cmd ...] [ENV v=x ...])
+# Qt Test executable registered with ctest under a label; WRAP runs it through a command
+# (such as xvfb-run), ENV entries override the common environment.
 function(vantrail_add_test name)
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;WRAP;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
@@ -51,10 +52,10 @@ function(vantrail_add_test name)
       VANTRAIL_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
       VANTRAIL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   vantrail_warnings(${name})
-  add_test(NAME ${name} COMMAND ${name})
+  add_test(NAME ${name} COMMAND ${T_WRAP} $<TARGET_FILE:${name}>)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT}
-                                          ENVIRONMENT "${VANTRAIL_TEST_ENV}")
+                                          ENVIRONMENT "${VANTRAIL_TEST_ENV};${T_ENV}")
 endfunction()

@@ -398,6 +398,20 @@ QImage SpeakerImage() {
     return image;
 }
 
+// The window icon: the dial, round, on a transparent square.
+QImage AppIcon() {
+    QImage icon(64, 64, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    QPainterPath round;
+    round.addEllipse(QRectF(0, 0, 64, 64));
+    p.setClipPath(round);
+    p.drawImage(QRectF(0, 0, 64, 64), Speedometer());
+    return icon;
+}
+
 bool Save(const QDir& dir, int id, const QImage& image) {
     const QString path = dir.filePath(QStringLiteral("%1.png").arg(id));
     if (!image.save(path)) {
@@ -420,7 +434,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(out));
         return 1;
     }
-    bool ok = Save(dir, 218, NewImage(800, 600));
+    bool ok = Save(dir, 128, AppIcon());
+    ok = Save(dir, 218, NewImage(800, 600)) && ok;
     ok = Save(dir, 1159, Speedometer()) && ok;
     for (int k = 0; k < 24; ++k) ok = Save(dir, 1161 + k, CompassRose(k)) && ok;
     ok = Save(dir, 1185, GSensorPanel()) && ok;

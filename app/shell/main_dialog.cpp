@@ -1,0 +1,130 @@
+#include "app/shell/main_dialog.h"
+
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+
+#include "app/app_state.h"
+#include "app/shell/video_page.h"
+#include "map/map_dlg.h"
+#include "playback/control_form.h"
+#include "resources/resource_ids.h"
+#include "skin/dialog_template.h"
+
+namespace {
+constexpr int kMainTemplate = 102;
+constexpr int kAboutTemplate = 100;
+constexpr int kAboutString = 101;
+constexpr int kIcon = 128;
+constexpr int kBlackBitmap = 218;
+constexpr int kFormWidth = 772;
+constexpr int kLeftColumnReserve = 780;  // the form's width and the gap beside it
+constexpr int kPageGap = 8;
+
+QIcon AppIcon() { return QIcon(BitmapPath(kIcon)); }
+}  // namespace
+
+CVantrailDlg::CVantrailDlg(QWidget* parent) : CBitmapDialog(parent) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) screenSize_ = screen->size();
+    icon_ = AppIcon();
+    InitDialog();
+}
+
+CVantrailDlg::~CVantrailDlg() {
+    // The pages go before the window that holds them; the registry must not outlive them.
+    videoPage_.reset();
+    mapWindow_.reset();
+    controlForm_.reset();
+    theApp().controlForm = theApp().videoPage = theApp().mapWindow = theApp().mainDialog = nullptr;
+}
+
+void CVantrailDlg::InitDialog() {
+    const auto tmpl = LoadDialogTemplate(kMainTemplate);
+    if (tmpl) {
+        setWindowTitle(tmpl->caption);
+        resize(tmpl->PixelSize());
+    }
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    theApp().mainDialog = this;
+    setWindowIcon(icon_);
+
+    // Keep the top-left corner and reach the screen's bottom-right corner.
+    const QPoint topLeft = pos();
+    if (screenSize_.isValid())
+        resize(screenSize_.width() - topLeft.x(), screenSize_.height() - topLeft.y());
+    initialised_ = true;
+
+    controlForm_ = std::make_unique<CControlForm>(this);
+    mapWindow_ = std::make_unique<CMapDlg>(this);
+    videoPage_ = std::make_unique<CVideoPage>(this);
+    Layout(width(), height());
+
+    for (QWidget* page : {static_cast<QWidget*>(mapWindow_.get()),
+                          static_cast<QWidget*>(controlForm_.get()),
+                          static_cast<QWidget*>(videoPage_.get())}) {
+        page->hide();
+        page->show();
+    }
+    SetBackgroundMode(0);
+    LoadBackground(kBlackBitmap);
+    update();
+}
+
+void CVantrailDlg::Layout(int cx, int cy) {
+    if (!initialised_ || !videoPage_) return;
+    videoPage_->setGeometry(0, 0, cx - kLeftColumnReserve, cy / 2);
+    videoPage_->PlacePages();
+    mapWindow_->setGeometry(0, cy / 2 + kPageGap, cx - kLeftColumnReserve, cy / 2);
+    controlForm_->setGeometry(cx - kFormWidth, 0, kFormWidth, cy);
+}
+
+void CVantrailDlg::resizeEvent(QResizeEvent* event) {
+    // The resize made while the window was still hidden arrives at its first showing, without
+    // an old size; initialisation laid the pages out for it already.
+    if (initialised_ && videoPage_ && event->oldSize().isValid()) {
+        videoPage_->setGeometry(0, 0, event->size().width() - kLeftColumnReserve,
+                                event->size().height() / 2);
+        videoPage_->PlacePages();
+    }
+    CBitmapDialog::resizeEvent(event);
+}
+
+void CVantrailDlg::keyPressEvent(QKeyEvent* event) {
+    // Keys neither move the focus nor close the window (Enter and Escape included).
+    event->accept();
+}
+
+void CVantrailDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // X11 gives applications no window menu of their own; the about item lives here.
+    const QString text = LoadResourceString(kAboutString);
+    if (text.isEmpty()) return;
+    QMenu menu(this);
+    menu.addSeparator();
+    menu.addAction(text, this, &CVantrailDlg::ShowAboutBox);
+    menu.exec(event->globalPos());
+}
+
+void CVantrailDlg::ShowAboutBox() {
+    QDialog about(this);
+    if (const auto tmpl = LoadDialogTemplate(kAboutTemplate)) {
+        about.setWindowTitle(tmpl->caption);
+        about.setFixedSize(tmpl->PixelSize());
+        CreateDialogControls(&about, *tmpl, [this](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+            if (c.kind != QLatin1String("icon")) return nullptr;
+            auto* label = new QLabel(parent);
+            label->setPixmap(icon_.pixmap(32, 32));
+            return label;
+        });
+        if (auto* ok = qobject_cast<QPushButton*>(GetDlgItem(&about, 1))) {
+            ok->setDefault(true);
+            connect(ok, &QPushButton::clicked, &about, &QDialog::accept);
+        }
+    }
+    about.exec();
+}

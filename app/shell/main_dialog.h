@@ -1,0 +1,43 @@
+#pragma once
+// The main window: the video page (top left), the map window (bottom left) and the control
+// form (right), on a tiled black background.
+
+#include <QIcon>
+#include <memory>
+
+#include "skin/bitmap_dialog.h"
+
+class CControlForm;
+class CMapDlg;
+class CVideoPage;
+
+class CVantrailDlg : public CBitmapDialog {
+    Q_OBJECT
+
+public:
+    explicit CVantrailDlg(QWidget* parent = nullptr);
+    ~CVantrailDlg() override;
+
+    CControlForm* ControlForm() const { return controlForm_.get(); }
+    CMapDlg* MapWindow() const { return mapWindow_.get(); }
+    CVideoPage* VideoPage() const { return videoPage_.get(); }
+
+    // Pages for a client area of cx by cy pixels.
+    void Layout(int cx, int cy);
+    void ShowAboutBox();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void InitDialog();
+
+    QSize screenSize_;
+    QIcon icon_;
+    bool initialised_ = false;
+    std::unique_ptr<CControlForm> controlForm_;
+    std::unique_ptr<CMapDlg> mapWindow_;
+    std::unique_ptr<CVideoPage> videoPage_;
+};

@@ -1,0 +1,112 @@
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/app_state.h"
+#include "app/message.h"
+#include "app/shell/main_dialog.h"
+#include "app/shell/video_page.h"
+#include "map/map_dlg.h"
+#include "playback/control_form.h"
+#include "resources/resource_ids.h"
+
+namespace {
+void SendMouse(QWidget* w, QEvent::Type type, const QPoint& pos, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)),
+                  type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                  Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
+}
+
+// Drags the video page's edge at `from` (page coordinates) by `delta`.
+void DragEdge(QWidget* page, const QPoint& from, const QPoint& delta) {
+    SendMouse(page, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    SendMouse(page, QEvent::MouseMove, from + delta, Qt::LeftButton);
+    SendMouse(page, QEvent::MouseButtonRelease, from + delta, Qt::NoButton);
+}
+}  // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp_;
+    std::unique_ptr<CVantrailDlg> dlg_;
+
+private slots:
+    void init() {
+        theApp() = CVantrailApp{};
+        theApp().moduleDir = tmp_.path().toStdString();
+        SetConnectionProbe([] { return false; });
+        SetMessageHandler([](const std::string&, const std::string&) {});
+        dlg_ = std::make_unique<CVantrailDlg>();
+        // As initialisation does for a screen whose client area is 1280 x 1000.
+        dlg_->resize(1280, 1000);
+        dlg_->Layout(1280, 1000);
+        dlg_->show();
+    }
+    void cleanup() {
+        dlg_.reset();
+        SetConnectionProbe({});
+        SetMessageHandler({});
+    }
+
+    void pagesRecordThemselves() {
+        QCOMPARE(theApp().mainDialog, dlg_.get());
+        QCOMPARE(theApp().controlForm, dlg_->ControlForm());
+        QCOMPARE(theApp().mapWindow, dlg_->MapWindow());
+        QCOMPARE(theApp().videoPage, dlg_->VideoPage());
+        QCOMPARE(dlg_->windowTitle(), QString("Vantrail"));
+    }
+
+    void layoutOfTheThreePages() {
+        QCOMPARE(dlg_->VideoPage()->geometry(), QRect(0, 0, 500, 500));
+        QCOMPARE(dlg_->MapWindow()->geometry(), QRect(0, 508, 500, 500));
+        QCOMPARE(dlg_->ControlForm()->geometry(), QRect(508, 0, 772, 1000));
+    }
+
+    void videoPageEdgeIsTheSplitter_data() {
+        QTest::addColumn<bool>("bottom");
+        QTest::newRow("bottom edge down") << true;
+        QTest::newRow("right edge right") << false;
+    }
+    void videoPageEdgeIsTheSplitter() {
+        QFETCH(bool, bottom);
+        // From the placing the video page gives the other two pages.
+        dlg_->VideoPage()->PlacePages();
+        QWidget* page = dlg_->VideoPage();
+        const QRect map = dlg_->MapWindow()->geometry();
+        const QRect form = dlg_->ControlForm()->geometry();
+        const QPoint edge = bottom ? QPoint(page->width() / 2, page->height() - 1)
+                                   : QPoint(page->width() - 1, page->height() / 2);
+        DragEdge(page, edge, bottom ? QPoint(0, 100) : QPoint(100, 0));
+        if (bottom) {
+            QCOMPARE(dlg_->MapWindow()->y(), map.y() + 100);
+            QCOMPARE(dlg_->MapWindow()->height(), map.height() - 100);
+        } else {
+            QCOMPARE(dlg_->ControlForm()->x(), form.x() + 100);
+            QCOMPARE(dlg_->ControlForm()->geometry().right(), form.right());
+        }
+    }
+
+    void enterAndEscapeDoNotClose() {
+        QTest::keyClick(dlg_.get(), Qt::Key_Escape);
+        QTest::keyClick(dlg_.get(), Qt::Key_Return);
+        QVERIFY(dlg_->isVisible());
+        QCOMPARE(dlg_->result(), 0);
+    }
+
+    void closingSavesTheFolder() {
+        theApp().folderPath = "/media/card";
+        dlg_->close();
+        QCOMPARE(dlg_->result(), int(QDialog::Rejected));
+        QVERIFY(theApp().SaveFolderPath());
+        QVERIFY(QFile::exists(tmp_.filePath("um_config.ini")));
+    }
+
+    void aboutItemText() {
+        QCOMPARE(LoadResourceString(101), QString::fromUtf8("關於 Vantrail(&A)..."));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
