@@ -96,7 +96,9 @@ void CMapBridge::StartMap() {
     if (document_)
         return;
     document_ = std::make_unique<CJSCallDoc>();
-    auto* view = new CJSCallView;
+    // Born inside the map window: a browser view moved there later drops native windows of
+    // other pages (the video window among them) when its own window is torn down.
+    auto* view = new CJSCallView(theApp().mapWindow);
     if (view->CreateInPlace(CMapDlg::kMapControlId, theApp().mapWindow) != 0)
         view_ = view;
     else

@@ -9,7 +9,6 @@
 #include <QMediaPlayer>
 #include <QProgressBar>
 #include <QUrl>
-#include <QVideoWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -121,11 +120,9 @@ int CMediaPlayer::BuildGraph(QWidget* owner) {
         ShowMessage("Failed to Create LAVVideoDecoder Filter", "Error");
         return -1;
     }
-    video_ = new QVideoWidget;
     audio_ = std::make_unique<QAudioOutput>();
     control_ = graph_.get();
     graph_->setAudioOutput(audio_.get());
-    graph_->setVideoOutput(video_.data());
 
     durationSeconds = 0;
     owner_ = owner;
@@ -250,12 +247,18 @@ int CMediaPlayer::SetVolumeLevel(int level) {
 
 int CMediaPlayer::PlaceVideoWindow() {
     QWidget* page = theApp().videoPage;
-    if (video_ == nullptr || page == nullptr)
+    if (control_ == nullptr || page == nullptr)
         return 0;
     QWidget* area = GetDlgItem(page, kVideoAreaId);
     if (area == nullptr)
         return 0;
-    video_->setParent(page);
+    // One video window lives on the page and serves each player in turn.
+    if (video_ == nullptr) {
+        video_ = page->findChild<CVideoWindow*>(QString(), Qt::FindDirectChildrenOnly);
+        if (video_ == nullptr)
+            video_ = new CVideoWindow(page);
+        control_->setVideoSink(video_->videoSink());
+    }
     video_->setGeometry(0, 0, area->width(), area->height());
     video_->show();
     video_->raise();
@@ -309,7 +312,11 @@ void CMediaPlayer::DropGraph() {
     // The pipeline goes before the outputs it renders into.
     graph_.reset();
     audio_.reset();
-    delete video_.data();
+    if (video_ != nullptr) {
+        video_->Clear();
+        video_->hide();
+    }
+    video_ = nullptr;
     durationKnown_ = false;
 }
 

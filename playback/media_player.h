@@ -16,7 +16,8 @@
 #include <string>
 
 #include <QProgressBar>
-#include <QVideoWidget>
+
+#include "playback/video_window.h"
 
 class QAudioOutput;
 class QMediaPlayer;
@@ -97,7 +98,7 @@ public:
 
     QMediaPlayer* Graph() const { return graph_.get(); }
     QAudioOutput* AudioOutput() const { return audio_.get(); }
-    QVideoWidget* VideoWindow() const { return video_; }
+    CVideoWindow* VideoWindow() const { return video_; }
     // False from RenderAndRun until the backend has told the clip's length.
     bool DurationKnown() const { return durationKnown_; }
     // The backend's report of the clip's length: durationSeconds (truncated) and
@@ -123,7 +124,7 @@ private:
     std::unique_ptr<QMediaPlayer> graph_;
     QMediaPlayer* control_ = nullptr;  // set once the pipeline is complete
     std::unique_ptr<QAudioOutput> audio_;
-    QPointer<QVideoWidget> video_;
+    QPointer<CVideoWindow> video_;
     QPointer<QProgressBar> progressBar_;
     QPointer<QWidget> owner_;
     std::deque<long> events_;
