@@ -68,7 +68,9 @@ void ApplyImages(CSkinButton* button, const ButtonImages& i) {
         button->SetBitmaps(i.normal, i.pressed, i.hover, i.disabled, i.focus, i.mask, 0, 0, 0);
 }
 
-bool IsClip(int type) { return type == 1 || type == 2; }
+bool IsClip(int type) {
+    return type == 1 || type == 2;
+}
 
 }  // namespace
 
@@ -106,14 +108,16 @@ CControlForm::CControlForm(QWidget* parent) : QWidget(parent) {
 CControlForm::~CControlForm() {
     qApp->removeEventFilter(this);
     logTimer_.stop();
-    if (player_) player_->ReleaseGraph();
+    if (player_)
+        player_->ReleaseGraph();
     player_.reset();
     FreeTrack(track_);
 }
 
 void CControlForm::CreateControls() {
     const auto tmpl = LoadDialogTemplate(kFormTemplate);
-    if (!tmpl) return;
+    if (!tmpl)
+        return;
     resize(tmpl->PixelSize());
     CreateDialogControls(this, *tmpl, [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
         switch (c.id) {
@@ -127,8 +131,7 @@ void CControlForm::CreateControls() {
             case kNextButton:
             case kStopButton:
             case kSelectButton:
-            case kSpeakerButton:
-            {
+            case kSpeakerButton: {
                 auto* button = new CSkinButton(parent);
                 button->setText(c.text);
                 return button;
@@ -169,12 +172,12 @@ void CControlForm::CreateControls() {
     connect(qobject_cast<CSkinButton*>(GetDlgItem(this, kSelectButton)), &QPushButton::clicked,
             this, [this] { recordings_->SelectRecordings(); });
     connect(playButton_, &QPushButton::clicked, this, &CControlForm::PlayPause);
-    connect(qobject_cast<CSkinButton*>(GetDlgItem(this, kStopButton)), &QPushButton::clicked,
-            this, [this] { StopPlayback(true); });
-    connect(qobject_cast<CSkinButton*>(GetDlgItem(this, kPrevButton)), &QPushButton::clicked,
-            this, &CControlForm::PrevRecording);
-    connect(qobject_cast<CSkinButton*>(GetDlgItem(this, kNextButton)), &QPushButton::clicked,
-            this, &CControlForm::NextRecording);
+    connect(qobject_cast<CSkinButton*>(GetDlgItem(this, kStopButton)), &QPushButton::clicked, this,
+            [this] { StopPlayback(true); });
+    connect(qobject_cast<CSkinButton*>(GetDlgItem(this, kPrevButton)), &QPushButton::clicked, this,
+            &CControlForm::PrevRecording);
+    connect(qobject_cast<CSkinButton*>(GetDlgItem(this, kNextButton)), &QPushButton::clicked, this,
+            &CControlForm::NextRecording);
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] {
         OpenRecording();
         PlayPause();
@@ -221,7 +224,8 @@ int CControlForm::CreatePlayer() {
 }
 
 void CControlForm::ReplacePlayer() {
-    if (player_) player_->ReleaseGraph();
+    if (player_)
+        player_->ReleaseGraph();
     player_.reset();
     CreatePlayer();
 }
@@ -239,7 +243,8 @@ void CControlForm::GiveTrackToInstruments(const TrackEntry* first) {
 }
 
 void CControlForm::MovePositionSlider(int pos, bool respectHeldThumb) {
-    if (!respectHeldThumb || !positionSlider_->ThumbHeld()) positionSlider_->setValue(pos);
+    if (!respectHeldThumb || !positionSlider_->ThumbHeld())
+        positionSlider_->setValue(pos);
     positionSlider_->SetDrawPos(pos);
 }
 
@@ -298,9 +303,11 @@ int CControlForm::OpenRecording() {
 
 void CControlForm::PlayPause() {
     const std::string path = recordings_->GetSelFilePath();
-    if (path.empty()) return;
+    if (path.empty())
+        return;
     const int type = FileTypeFromExtension(path.c_str());
-    if (type <= 0) return;
+    if (type <= 0)
+        return;
     const std::string logPath = LogPathFor(path, type);
 
     if (QFileInfo::exists(QString::fromStdString(logPath))) {
@@ -330,7 +337,8 @@ void CControlForm::PlayPause() {
             player_->TogglePause();
             SetPlayLook(player_->GetMediaState() == MediaState::Running);
         } else {
-            if (player_->OpenMedia(recordings_->GetSelFilePath()) == -1) return;
+            if (player_->OpenMedia(recordings_->GetSelFilePath()) == -1)
+                return;
             SetPlayLook(true);
         }
         player_->SetVolumeLevel(volumeSlider_->value());
@@ -359,7 +367,8 @@ void CControlForm::StopPlayback(bool rewind) {
 
 void CControlForm::OnTimer(int id) {
     if (id != kLogTimer) {
-        if (player_ && player_->TickPosition() == 2) NextRecording();
+        if (player_ && player_->TickPosition() == 2)
+            NextRecording();
         return;
     }
     const std::string path = recordings_->GetSelFilePath();
@@ -371,21 +380,24 @@ void CControlForm::OnTimer(int id) {
         return;
     }
     TrackEntry* next = AdvanceSample(cursor_);
-    if (next == nullptr) return;
+    if (next == nullptr)
+        return;
     if (map_.PageLoaded() && cur->sample.valid > 0 && next->sample.valid > 0) {
         double lat = 0, lon = 0;
         NmeaToDegrees(next->sample.lat, next->sample.lon, &lat, &lon);
         map_.MoveTo(lat, lon);
         map_.RenewCursor(lat, lon);
     }
-    if (type == 3) MovePositionSlider(next->index * 100 / (lastIndex_ + 1), true);
+    if (type == 3)
+        MovePositionSlider(next->index * 100 / (lastIndex_ + 1), true);
 }
 
 void CControlForm::OnPositionSliderReleased() {
     const int pos = positionSlider_->value();
     positionSlider_->SetDrawPos(pos);
     const std::string path = recordings_->GetSelFilePath();
-    if (path.empty()) return;
+    if (path.empty())
+        return;
     const int type = FileTypeFromExtension(path.c_str());
     if (type == 3) {
         cursor_ = FindSample(track_, (lastIndex_ + 1) * pos / 100);
@@ -399,20 +411,27 @@ void CControlForm::OnPositionSliderReleased() {
 void CControlForm::OnVolumeSliderReleased() {
     const int vol = volumeSlider_->value();
     volumeSlider_->SetDrawPos(vol);
-    if (player_) player_->SetVolumeLevel(vol);
+    if (player_)
+        player_->SetVolumeLevel(vol);
 }
 
 void CControlForm::NextRecording() {
-    if (recordings_->SelectNext() != -1 && OpenRecording() != -1) PlayPause();
+    if (recordings_->SelectNext() != -1 && OpenRecording() != -1)
+        PlayPause();
 }
 
 void CControlForm::PrevRecording() {
-    if (recordings_->SelectPrevious() != -1 && OpenRecording() != -1) PlayPause();
+    if (recordings_->SelectPrevious() != -1 && OpenRecording() != -1)
+        PlayPause();
 }
 
-void CControlForm::StartMap() { map_.StartMap(); }
+void CControlForm::StartMap() {
+    map_.StartMap();
+}
 
-void CControlForm::ResizeMap() { map_.ResizeMap(); }
+void CControlForm::ResizeMap() {
+    map_.ResizeMap();
+}
 
 bool CControlForm::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
@@ -421,8 +440,10 @@ bool CControlForm::eventFilter(QObject* watched, QEvent* event) {
         if (w != nullptr && (w == this || isAncestorOf(w))) {
             const auto* key = static_cast<QKeyEvent*>(event);
             const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-            const bool plainKeyDown = t == QEvent::KeyPress && !(key->modifiers() & Qt::AltModifier);
-            if (enter || plainKeyDown) return true;
+            const bool plainKeyDown =
+                t == QEvent::KeyPress && !(key->modifiers() & Qt::AltModifier);
+            if (enter || plainKeyDown)
+                return true;
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -459,11 +480,13 @@ void CControlForm::resizeEvent(QResizeEvent* event) {
         videoPage->setGeometry(0, 0, mainDialog->frameGeometry().width() - event->size().width(),
                                videoPage->height());
     }
-    if (list_ != nullptr) ApplyLayout();
+    if (list_ != nullptr)
+        ApplyLayout();
 }
 
 void CControlForm::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
 }
 
 void CControlForm::dropEvent(QDropEvent* event) {
@@ -473,7 +496,8 @@ void CControlForm::dropEvent(QDropEvent* event) {
 
 bool CControlForm::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == kGraphNotifyEvent && player_) player_->HandleGraphEvents();
+    if (event->type() == kGraphNotifyEvent && player_)
+        player_->HandleGraphEvents();
     return handled;
 }
 

@@ -20,7 +20,8 @@ void CVideoWindow::Clear() {
 void CVideoWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::black);
-    if (frame_.isNull()) return;
+    if (frame_.isNull())
+        return;
     QSize fitted = frame_.size().scaled(size(), Qt::KeepAspectRatio);
     const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
                        fitted);

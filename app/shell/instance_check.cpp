@@ -26,10 +26,12 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
 
 // The raw bytes of a window property, empty when it is missing.
 std::string Property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type) {
-    if (property == XCB_ATOM_NONE) return {};
-    auto reply = Own(xcb_get_property_reply(
-        c, xcb_get_property(c, 0, w, property, type, 0, 4096), nullptr));
-    if (!reply || reply->type == XCB_ATOM_NONE) return {};
+    if (property == XCB_ATOM_NONE)
+        return {};
+    auto reply =
+        Own(xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, type, 0, 4096), nullptr));
+    if (!reply || reply->type == XCB_ATOM_NONE)
+        return {};
     const auto* data = static_cast<const char*>(xcb_get_property_value(reply.get()));
     const int bytes = xcb_get_property_value_length(reply.get());
     return std::string(data, static_cast<size_t>(bytes));
@@ -37,7 +39,8 @@ std::string Property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, x
 
 std::vector<xcb_window_t> Children(xcb_connection_t* c, xcb_window_t w) {
     auto reply = Own(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
-    if (!reply) return {};
+    if (!reply)
+        return {};
     const xcb_window_t* first = xcb_query_tree_children(reply.get());
     return {first, first + xcb_query_tree_children_length(reply.get())};
 }
@@ -62,8 +65,10 @@ void Activate(xcb_connection_t* c, xcb_window_t root, xcb_window_t w) {
     // Iconic (minimised) windows are mapped again, which restores them.
     const std::string state = Property(c, w, Atom(c, "WM_STATE"), XCB_ATOM_ANY);
     uint32_t wmState = 0;
-    if (state.size() >= sizeof wmState) std::memcpy(&wmState, state.data(), sizeof wmState);
-    if (wmState == 3) xcb_map_window(c, w);
+    if (state.size() >= sizeof wmState)
+        std::memcpy(&wmState, state.data(), sizeof wmState);
+    if (wmState == 3)
+        xcb_map_window(c, w);
 
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
@@ -82,7 +87,8 @@ void Activate(xcb_connection_t* c, xcb_window_t root, xcb_window_t w) {
 }  // namespace
 
 int FindRunningInstance(const char* title) {
-    if (std::getenv("DISPLAY") == nullptr) return 1;
+    if (std::getenv("DISPLAY") == nullptr)
+        return 1;
     int screenNumber = 0;
     xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
     if (xcb_connection_has_error(c)) {
@@ -98,7 +104,8 @@ int FindRunningInstance(const char* title) {
     int result = 1;
     for (xcb_window_t w : TopLevelWindows(c, root)) {
         std::string name = Property(c, w, netName, utf8);
-        if (name.empty()) name = Property(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
+        if (name.empty())
+            name = Property(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
         if (name == title) {
             Activate(c, root, w);
             result = 0;

@@ -26,11 +26,14 @@ constexpr int kFormWidth = 772;
 constexpr int kLeftColumnReserve = 780;  // the form's width and the gap beside it
 constexpr int kPageGap = 8;
 
-QIcon AppIcon() { return QIcon(BitmapPath(kIcon)); }
+QIcon AppIcon() {
+    return QIcon(BitmapPath(kIcon));
+}
 }  // namespace
 
 CVantrailDlg::CVantrailDlg(QWidget* parent) : CBitmapDialog(parent) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) screenSize_ = screen->size();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        screenSize_ = screen->size();
     icon_ = AppIcon();
     InitDialog();
 }
@@ -65,9 +68,9 @@ void CVantrailDlg::InitDialog() {
     videoPage_ = std::make_unique<CVideoPage>(this);
     Layout(width(), height());
 
-    for (QWidget* page : {static_cast<QWidget*>(mapWindow_.get()),
-                          static_cast<QWidget*>(controlForm_.get()),
-                          static_cast<QWidget*>(videoPage_.get())}) {
+    for (QWidget* page :
+         {static_cast<QWidget*>(mapWindow_.get()), static_cast<QWidget*>(controlForm_.get()),
+          static_cast<QWidget*>(videoPage_.get())}) {
         page->hide();
         page->show();
     }
@@ -77,7 +80,8 @@ void CVantrailDlg::InitDialog() {
 }
 
 void CVantrailDlg::Layout(int cx, int cy) {
-    if (!initialised_ || !videoPage_) return;
+    if (!initialised_ || !videoPage_)
+        return;
     videoPage_->setGeometry(0, 0, cx - kLeftColumnReserve, cy / 2);
     videoPage_->PlacePages();
     mapWindow_->setGeometry(0, cy / 2 + kPageGap, cx - kLeftColumnReserve, cy / 2);
@@ -103,7 +107,8 @@ void CVantrailDlg::keyPressEvent(QKeyEvent* event) {
 void CVantrailDlg::contextMenuEvent(QContextMenuEvent* event) {
     // X11 gives applications no window menu of their own; the about item lives here.
     const QString text = LoadResourceString(kAboutString);
-    if (text.isEmpty()) return;
+    if (text.isEmpty())
+        return;
     QMenu menu(this);
     menu.addSeparator();
     menu.addAction(text, this, &CVantrailDlg::ShowAboutBox);
@@ -115,12 +120,14 @@ void CVantrailDlg::ShowAboutBox() {
     if (const auto tmpl = LoadDialogTemplate(kAboutTemplate)) {
         about.setWindowTitle(tmpl->caption);
         about.setFixedSize(tmpl->PixelSize());
-        CreateDialogControls(&about, *tmpl, [this](const ControlTemplate& c, QWidget* parent) -> QWidget* {
-            if (c.kind != QLatin1String("icon")) return nullptr;
-            auto* label = new QLabel(parent);
-            label->setPixmap(icon_.pixmap(32, 32));
-            return label;
-        });
+        CreateDialogControls(&about, *tmpl,
+                             [this](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+                                 if (c.kind != QLatin1String("icon"))
+                                     return nullptr;
+                                 auto* label = new QLabel(parent);
+                                 label->setPixmap(icon_.pixmap(32, 32));
+                                 return label;
+                             });
         if (auto* ok = qobject_cast<QPushButton*>(GetDlgItem(&about, 1))) {
             ok->setDefault(true);
             connect(ok, &QPushButton::clicked, &about, &QDialog::accept);

@@ -18,13 +18,15 @@ void ShowMessageBox(const std::string& text, const std::string& caption) {
 
 int RunVantrail(QApplication& application) {
     Q_UNUSED(application);
-    if (FindRunningInstance() == 0) return 0;
+    if (FindRunningInstance() == 0)
+        return 0;
 
     SetMessageHandler(ShowMessageBox);
     RegisterInstrumentFont();
     theApp().InitModulePaths();
 
     CVantrailDlg dialog;
-    if (dialog.exec() == QDialog::Rejected) theApp().SaveFolderPath();
+    if (dialog.exec() == QDialog::Rejected)
+        theApp().SaveFolderPath();
     return 0;
 }

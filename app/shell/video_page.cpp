@@ -16,7 +16,8 @@ constexpr int kSizingBorder = 4;  // pixels along the right and bottom edges
 constexpr int kPageGap = 8;
 }  // namespace
 
-CVideoPage::CVideoPage(CVantrailDlg* mainDialog) : CBitmapDialog(mainDialog), mainDialog_(mainDialog) {
+CVideoPage::CVideoPage(CVantrailDlg* mainDialog)
+    : CBitmapDialog(mainDialog), mainDialog_(mainDialog) {
     setWindowFlags(Qt::Widget);
     setMouseTracking(true);
     if (const auto tmpl = LoadDialogTemplate(kVideoPageTemplate)) {
@@ -28,7 +29,8 @@ CVideoPage::CVideoPage(CVantrailDlg* mainDialog) : CBitmapDialog(mainDialog), ma
     LoadBackground(kBlackBitmap);
     if (QWidget* area = GetDlgItem(this, kVideoArea)) {
         const QRect r = area->geometry();
-        areaMargins_ = QRect(r.left(), r.top(), width() - (r.right() + 1), height() - (r.bottom() + 1));
+        areaMargins_ =
+            QRect(r.left(), r.top(), width() - (r.right() + 1), height() - (r.bottom() + 1));
     }
     PlacePages();
     update();
@@ -36,9 +38,9 @@ CVideoPage::CVideoPage(CVantrailDlg* mainDialog) : CBitmapDialog(mainDialog), ma
 
 void CVideoPage::PlacePages() {
     if (QWidget* area = GetDlgItem(this, kVideoArea)) {
-        area->setGeometry(QRect(QPoint(areaMargins_.left(), areaMargins_.top()),
-                                QPoint(width() - areaMargins_.width() - 1,
-                                       height() - areaMargins_.height() - 1)));
+        area->setGeometry(QRect(
+            QPoint(areaMargins_.left(), areaMargins_.top()),
+            QPoint(width() - areaMargins_.width() - 1, height() - areaMargins_.height() - 1)));
         update();
     }
     const int cx = width();
@@ -56,19 +58,22 @@ void CVideoPage::resizeEvent(QResizeEvent* event) {
     CBitmapDialog::resizeEvent(event);
     // A resize made while the page was hidden arrives late, when it is first shown, without
     // an old size; the move that caused it already placed the pages.
-    if (event->oldSize().isValid()) PlacePages();
+    if (event->oldSize().isValid())
+        PlacePages();
 }
 
 Qt::Edges CVideoPage::EdgesAt(const QPoint& pos) const {
     Qt::Edges edges;
-    if (pos.x() >= width() - kSizingBorder) edges |= Qt::RightEdge;
-    if (pos.y() >= height() - kSizingBorder) edges |= Qt::BottomEdge;
+    if (pos.x() >= width() - kSizingBorder)
+        edges |= Qt::RightEdge;
+    if (pos.y() >= height() - kSizingBorder)
+        edges |= Qt::BottomEdge;
     return edges;
 }
 
 void CVideoPage::mousePressEvent(QMouseEvent* event) {
-    dragging_ = event->button() == Qt::LeftButton ? EdgesAt(event->position().toPoint())
-                                                  : Qt::Edges();
+    dragging_ =
+        event->button() == Qt::LeftButton ? EdgesAt(event->position().toPoint()) : Qt::Edges();
     dragOrigin_ = event->globalPosition().toPoint();
     sizeAtPress_ = size();
     CBitmapDialog::mousePressEvent(event);
@@ -78,8 +83,10 @@ void CVideoPage::mouseMoveEvent(QMouseEvent* event) {
     if (dragging_) {
         const QPoint delta = event->globalPosition().toPoint() - dragOrigin_;
         QSize s = sizeAtPress_;
-        if (dragging_ & Qt::RightEdge) s.setWidth(qMax(kSizingBorder * 2, s.width() + delta.x()));
-        if (dragging_ & Qt::BottomEdge) s.setHeight(qMax(kSizingBorder * 2, s.height() + delta.y()));
+        if (dragging_ & Qt::RightEdge)
+            s.setWidth(qMax(kSizingBorder * 2, s.width() + delta.x()));
+        if (dragging_ & Qt::BottomEdge)
+            s.setHeight(qMax(kSizingBorder * 2, s.height() + delta.y()));
         resize(s);
         return;
     }
@@ -96,6 +103,7 @@ void CVideoPage::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CVideoPage::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) dragging_ = {};
+    if (event->button() == Qt::LeftButton)
+        dragging_ = {};
     CBitmapDialog::mouseReleaseEvent(event);
 }

@@ -24,12 +24,13 @@ QByteArray Log(int entries, bool valid = true) {
     for (int i = 0; i < entries; ++i) {
         const int minute = i / 60;
         const int second = i % 60;
-        log += QStringLiteral("$GPGGA,12%1%2.00,2503.%3,N,12130.000,E,%4,08,0.9,10.0,M,0,M,,*00\r\n")
-                   .arg(minute, 2, 10, QChar('0'))
-                   .arg(second, 2, 10, QChar('0'))
-                   .arg(i, 3, 10, QChar('0'))
-                   .arg(valid ? 1 : 0)
-                   .toLatin1();
+        log +=
+            QStringLiteral("$GPGGA,12%1%2.00,2503.%3,N,12130.000,E,%4,08,0.9,10.0,M,0,M,,*00\r\n")
+                .arg(minute, 2, 10, QChar('0'))
+                .arg(second, 2, 10, QChar('0'))
+                .arg(i, 3, 10, QChar('0'))
+                .arg(valid ? 1 : 0)
+                .toLatin1();
         log += "$GPVTG,90.0,T,90.0,M,27.0,N,50.0,K*00\r\n";
         log += "$GSENSOR,10,-20,1000\r\n";
     }
@@ -39,7 +40,8 @@ QByteArray Log(int entries, bool valid = true) {
 struct KeyRecorder : QObject {
     int seen = 0;
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) ++seen;
+        if (event->type() == QEvent::KeyPress)
+            ++seen;
         return false;
     }
 };
@@ -94,8 +96,10 @@ private slots:
         });
         form_ = std::make_unique<CControlForm>();
         form_->Recordings().SetFileDialog(
-            [this](QWidget*, const QString&, const QList<FileFilter>&) -> std::optional<QStringList> {
-                if (answer_.isEmpty()) return std::nullopt;
+            [this](QWidget*, const QString&,
+                   const QList<FileFilter>&) -> std::optional<QStringList> {
+                if (answer_.isEmpty())
+                    return std::nullopt;
                 return answer_;
             });
     }
@@ -146,19 +150,20 @@ private slots:
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("picked");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("clip without log") << QStringList{"c.MOV"} << "c.MOV"
-                                          << QStringList{"No NMEA File : %1/c.nmea",
-                                                         "No Nmea Data : %1/c.nmea"};
-        QTest::newRow("log without samples") << QStringList{"e.nmea"} << "e.nmea"
-                                             << QStringList{"No Nmea Data : %1/e.nmea"};
-        QTest::newRow("unknown type") << QStringList{"clip.Mov"} << "clip.Mov"
-                                      << QStringList{"unknow file type..."};
+        QTest::newRow("clip without log")
+            << QStringList{"c.MOV"} << "c.MOV"
+            << QStringList{"No NMEA File : %1/c.nmea", "No Nmea Data : %1/c.nmea"};
+        QTest::newRow("log without samples")
+            << QStringList{"e.nmea"} << "e.nmea" << QStringList{"No Nmea Data : %1/e.nmea"};
+        QTest::newRow("unknown type")
+            << QStringList{"clip.Mov"} << "clip.Mov" << QStringList{"unknow file type..."};
     }
     void openFailures() {
         QFETCH(QStringList, files);
         QFETCH(QString, picked);
         QFETCH(QStringList, expected);
-        for (const QString& f : files) Write(f, f.endsWith("nmea") ? QByteArray("$GPGGA,x*00\r\n") : "");
+        for (const QString& f : files)
+            Write(f, f.endsWith("nmea") ? QByteArray("$GPGGA,x*00\r\n") : "");
         Pick({picked}, 0);
         QCOMPARE(form_->OpenRecording(), -1);
         QStringList want;
@@ -202,11 +207,13 @@ private slots:
         Write("a.nmea", Log(10));
         Pick({"a.nmea"}, 0);
         form_->PlayPause();
-        QTest::mousePress(PositionSlider(), Qt::LeftButton, {},
-                          PositionSlider()->rect().center() - QPoint(PositionSlider()->width() / 2 - 12, 0));
+        QTest::mousePress(
+            PositionSlider(), Qt::LeftButton, {},
+            PositionSlider()->rect().center() - QPoint(PositionSlider()->width() / 2 - 12, 0));
         const bool held = PositionSlider()->ThumbHeld();
         form_->OnTimer(CControlForm::kLogTimer);
-        if (held) QCOMPARE(PositionSlider()->value(), 0);
+        if (held)
+            QCOMPARE(PositionSlider()->value(), 0);
         QCOMPARE(PositionSlider()->GetDrawPos(), 10);
     }
 
