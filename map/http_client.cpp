@@ -6,6 +6,8 @@
 #include <iterator>
 #include <memory>
 
+#include "map/curl_support.h"
+
 namespace {
 constexpr const char* kAccept = "Accept: */*";
 constexpr const char* kFormContentType = "Content-Type: application/x-www-form-urlencoded";
@@ -17,15 +19,6 @@ constexpr int kHttpsPort = 443;
 // Uploads may be large, so no overall time-out; a server that stops answering is given up soon.
 constexpr long kConnectTimeoutSeconds = 5;
 constexpr long kStallSeconds = 10;
-
-CURL* Easy(void* handle) {
-    return static_cast<CURL*>(handle);
-}
-
-size_t CollectBody(char* data, size_t size, size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
-    return size * count;
-}
 
 struct SlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -39,19 +32,6 @@ void Append(HeaderList& list, const std::string& line) {
         throw HttpClientError("additional header failed...");
     if (!list)
         list.reset(head);
-}
-
-struct UrlDeleter {
-    void operator()(CURLU* u) const { curl_url_cleanup(u); }
-};
-
-std::string UrlPart(CURLU* url, CURLUPart part) {
-    char* text = nullptr;
-    if (curl_url_get(url, part, &text, 0) != CURLUE_OK || text == nullptr)
-        return {};
-    std::string out(text);
-    curl_free(text);
-    return out;
 }
 
 // The path a cookie set for this URL path applies to (everything before its last '/').
@@ -68,7 +48,7 @@ bool CookieSafe(const std::string& text) {
 
 // A session cookie for the host and path of url, in the cookie store of the handle.
 void RegisterCookie(CURL* curl, const std::string& url, const HttpCookie& cookie) {
-    std::unique_ptr<CURLU, UrlDeleter> parts(curl_url());
+    ParsedUrl parts(curl_url());
     if (!parts || curl_url_set(parts.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK ||
         cookie.name.empty() || !CookieSafe(cookie.name) || !CookieSafe(cookie.value))
         throw HttpClientError("add cookie failed...");

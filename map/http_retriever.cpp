@@ -7,21 +7,14 @@
 #include <cstring>
 #include <memory>
 
+#include "map/curl_support.h"
+
 namespace {
 constexpr const char* kUserAgent = "Qent Software HTTP Retriever 1.0";
 // A device that does not answer must not hold the window for long.
 constexpr long kConnectTimeoutSeconds = 3;
 constexpr long kTransferTimeoutSeconds = 5;
 constexpr size_t kReadPiece = 8191;
-
-CURL* Easy(void* handle) {
-    return static_cast<CURL*>(handle);
-}
-
-size_t CollectBody(char* data, size_t size, size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
-    return size * count;
-}
 
 // Keeps only the header block of the last response (a redirect or a 100 Continue starts a new
 // one): each line without its CR LF, ended by a zero byte.
@@ -47,22 +40,10 @@ std::string Upper(const char* text) {
     return out;
 }
 
-struct UrlDeleter {
-    void operator()(CURLU* u) const { curl_url_cleanup(u); }
-};
-
-std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
-    char* text = nullptr;
-    if (curl_url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr)
-        return {};
-    std::string out(text);
-    curl_free(text);
-    return out;
-}
 }  // namespace
 
 PostTarget PostTargetFor(const std::string& url) {
-    std::unique_ptr<CURLU, UrlDeleter> parts(curl_url());
+    ParsedUrl parts(curl_url());
     if (!parts || curl_url_set(parts.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
         return {};
     const std::string host = UrlPart(parts.get(), CURLUPART_HOST);
