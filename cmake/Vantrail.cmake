@@ -59,3 +59,16 @@ function(vantrail_add_test name)
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT}
                                           ENVIRONMENT "${VANTRAIL_TEST_ENV};${T_ENV}")
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt: tests/, bench/ and
+# tools/ hold one folder per part of the program, each adding its own targets.
+function(vantrail_add_parts)
+  file(GLOB parts LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT parts)
+  foreach(part IN LISTS parts)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${part}/CMakeLists.txt)
+      add_subdirectory(${part})
+    endif()
+  endforeach()
+endfunction()
