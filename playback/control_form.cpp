@@ -224,9 +224,12 @@ int CControlForm::CreatePlayer() {
 }
 
 void CControlForm::ReplacePlayer() {
-    if (player_)
+    if (player_) {
         player_->ReleaseGraph();
-    player_.reset();
+        player_->disconnect(this);
+        // The old player may be the one whose timer tick got us here.
+        player_.release()->deleteLater();
+    }
     CreatePlayer();
 }
 

@@ -272,6 +272,22 @@ private slots:
         QCOMPARE(form_->Cursor(), nullptr);
     }
 
+    // A clip shorter than its log: the player's tick at the clip's end moves on.
+    void clipEndHandsOver() {
+        CopySample("REC0004.MOV", "short.MOV");
+        Write("short.nmea", Log(30));
+        Write("next.nmea", Log(2));
+        Pick({"short.MOV", "next.nmea"}, 0);
+        form_->PlayPause();
+        form_->Player()->SetDuration(1500);
+        form_->OnTimer(kPlayerTimerId);
+        QCOMPARE(form_->Recordings().SelectionMark(), 0);
+        form_->OnTimer(kPlayerTimerId);
+        QCOMPARE(form_->Recordings().SelectionMark(), 1);
+        QCOMPARE(form_->LastIndex(), 1);
+        QCOMPARE(form_->State(), PlaybackState::Playing);
+    }
+
     void clipWithoutLogPlaysAlone() {
         CopySample("REC0004.MOV", "alone.MOV");
         Pick({"alone.MOV"}, 0);
