@@ -20,16 +20,12 @@ class FakeControlForm : public QWidget {
 public:
     CMapBridge bridge;
     int startCalls = 0;
-    int resizeCalls = 0;
 
     Q_INVOKABLE void StartMap() {
         ++startCalls;
         bridge.StartMap();
     }
-    Q_INVOKABLE void ResizeMap() {
-        ++resizeCalls;
-        bridge.ResizeMap();
-    }
+    Q_INVOKABLE void ResizeMap() { bridge.ResizeMap(); }
 };
 
 // Waits in short steps: a single long processEvents keeps spinning while the browser engine
