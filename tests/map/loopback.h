@@ -20,18 +20,17 @@ class LoopbackHttpServer {
 public:
     httplib::Server server;
 
-    ~LoopbackHttpServer() { Stop(); }
+    ~LoopbackHttpServer() {
+        if (thread_.joinable()) {
+            server.stop();
+            thread_.join();
+        }
+    }
     void Start() {
         // Stopping waits for idle keep-alive connections, so keep them short.
         server.set_keep_alive_timeout(1);
         port_ = server.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server.listen_after_bind(); });
-    }
-    void Stop() {
-        if (thread_.joinable()) {
-            server.stop();
-            thread_.join();
-        }
     }
     int Port() const { return port_; }
     std::string Url(const std::string& path) const {

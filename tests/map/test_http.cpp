@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
 #include <functional>
 
 #include "loopback.h"
@@ -53,9 +52,6 @@ private slots:
             r.status = 401;
             r.set_content("no", "text/plain");
         });
-        s.Get("/page", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content("<p>hello</p>", "text/html");
-        });
         s.Get("/big", [](const httplib::Request&, httplib::Response& r) {
             std::string body;
             for (int i = 0; i < 20000; ++i) body.push_back(char('a' + i % 26));
@@ -65,9 +61,6 @@ private slots:
             // The zero byte sits in the first 8191-byte piece; the second piece has none.
             r.set_content(std::string(10, 'a') + '\0' + std::string(8180, 'b') + "ccc",
                           "text/plain");
-        });
-        s.Post("/anything", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content("posted", "text/plain");
         });
         http_.Start();
         QVERIFY(http_.Port() > 0);
@@ -99,8 +92,8 @@ private slots:
 
     void findHeader() {
         CHttpRetriever retriever;
-        QVERIFY(retriever.GetHeaders(http_.Url("/page").c_str()) != nullptr);
-        QCOMPARE(retriever.FindHeader("content-type"), "Content-Type: text/html");
+        QVERIFY(retriever.GetHeaders(http_.Url("/denied").c_str()) != nullptr);
+        QCOMPARE(retriever.FindHeader("content-type"), "Content-Type: text/plain");
         QVERIFY(retriever.FindHeader("x-missing") == nullptr);
     }
 
@@ -143,7 +136,7 @@ private slots:
     void postOffPort80IsSecure() {
         CHttpRetriever retriever;
         QVERIFY(
-            !retriever.PostUrl(http_.Url("/anything").c_str(), "a=1", CHttpRetriever::kTextLength));
+            !retriever.PostUrl(http_.Url("/denied").c_str(), "a=1", CHttpRetriever::kTextLength));
         QCOMPARE(retriever.LastError(), uint(CURLE_SSL_CONNECT_ERROR));
     }
 
@@ -170,11 +163,9 @@ private slots:
             QVERIFY(c.RequestGet("/dir/page?q=1", ""));
         }));
         QVERIFY2(head.startsWith("GET /dir/page?q=1 HTTP/1.0\r\n"), head);
-        const int at = head.indexOf("\r\nCookie: ") + 10;
-        QList<QByteArray> cookies = head.mid(at, head.indexOf("\r\n", at) - at).split(';');
-        for (QByteArray& c : cookies) c = c.trimmed();
-        std::sort(cookies.begin(), cookies.end());
-        QCOMPARE(cookies, (QList<QByteArray>{"lang=en", "sid=abc123"}));
+        QVERIFY2(head.contains("\r\nCookie: sid=abc123; lang=en\r\n") ||
+                     head.contains("\r\nCookie: lang=en; sid=abc123\r\n"),
+                 head);
         // Credentials wait for the server to ask.
         QVERIFY2(!head.contains("Authorization:"), head);
     }

@@ -13,7 +13,6 @@
 #include "map/js_call_view.h"
 #include "map/map_bridge.h"
 #include "map/map_dlg.h"
-#include "skin/dialog_template.h"
 #include "web_support.h"
 
 namespace {
@@ -170,17 +169,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
         QVERIFY(messages.texts.empty());
         QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
-    }
-
-    void mapWindowStartsMapOnce() {
-        FakeControlForm form;
-        theApp().controlForm = &form;
-        CMapDlg dlg;
-        QTRY_VERIFY_WITH_TIMEOUT(!dlg.StartTimerActive(), 3000);
-        QTest::qWait(1200);  // two more periods: the timer stays dead
-        QCOMPARE(form.startCalls, 1);
-        QCOMPARE(GetDlgItem(&dlg, CMapDlg::kMapControlId), form.bridge.View());
-        theApp().controlForm = nullptr;
     }
 
     void bundledPageDrawsRoute() {
