@@ -9,12 +9,8 @@
 #include <httplib.h>
 
 #include <QByteArray>
-#include <QFile>
 #include <QRegularExpression>
-#include <QStringList>
 
-#include <atomic>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,19 +20,17 @@ class LoopbackHttpServer {
 public:
     httplib::Server server;
 
-    ~LoopbackHttpServer() { Stop(); }
-
+    ~LoopbackHttpServer() {
+        if (thread_.joinable()) {
+            server.stop();
+            thread_.join();
+        }
+    }
     void Start() {
         // Stopping waits for idle keep-alive connections, so keep them short.
         server.set_keep_alive_timeout(1);
         port_ = server.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server.listen_after_bind(); });
-    }
-    void Stop() {
-        if (thread_.joinable()) {
-            server.stop();
-            thread_.join();
-        }
     }
     int Port() const { return port_; }
     std::string Url(const std::string& path) const {
@@ -54,14 +48,14 @@ inline int ListeningSocket(int* port) {
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || listen(fd, 8) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-        if (fd >= 0)
-            close(fd);
-        return -1;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&a), len) == 0 && listen(fd, 8) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
+        *port = ntohs(a.sin_port);
+        return fd;
     }
-    *port = ntohs(a.sin_port);
-    return fd;
+    if (fd >= 0)
+        close(fd);
+    return -1;
 }
 
 // A loopback port with nothing listening on it.
@@ -73,21 +67,19 @@ inline int UnusedPort() {
     return port;
 }
 
-// Keeps the bytes of each request exactly as they arrived and answers 200 with a short body.
+// Keeps the bytes of each request exactly as they arrived and answers 200 "ok".
+// Requests() may be read once Stop() has joined the serving thread.
 class RawCaptureServer {
 public:
     ~RawCaptureServer() { Stop(); }
-
     bool Start() {
         fd_ = ListeningSocket(&port_);
-        if (fd_ < 0)
-            return false;
-        thread_ = std::thread([this] { Serve(); });
-        return true;
+        if (fd_ >= 0)
+            thread_ = std::thread([this] { Serve(); });
+        return fd_ >= 0;
     }
     void Stop() {
         if (fd_ >= 0) {
-            stopping_ = true;
             shutdown(fd_, SHUT_RDWR);
             thread_.join();
             close(fd_);
@@ -95,37 +87,26 @@ public:
         }
     }
     int Port() const { return port_; }
-    std::vector<QByteArray> Requests() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return requests_;
-    }
+    const std::vector<QByteArray>& Requests() const { return requests_; }
 
 private:
     void Serve() {
-        while (!stopping_) {
-            const int client = accept(fd_, nullptr, nullptr);
-            if (client < 0)
-                return;
-            QByteArray bytes = ReadRequest(client);
+        for (int client; (client = accept(fd_, nullptr, nullptr)) >= 0; close(client)) {
+            requests_.push_back(ReadRequest(client));
             const char reply[] = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
             (void)!send(client, reply, sizeof reply - 1, MSG_NOSIGNAL);
-            close(client);
-            std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(std::move(bytes));
         }
     }
-
     static QByteArray ReadRequest(int client) {
+        static const QRegularExpression length("\r\ncontent-length: *(\\d+)",
+                                               QRegularExpression::CaseInsensitiveOption);
         QByteArray bytes;
         char buffer[4096];
         for (;;) {
             const int end = bytes.indexOf("\r\n\r\n");
             if (end >= 0) {
-                static const QRegularExpression length("\r\ncontent-length: *(\\d+)",
-                                                       QRegularExpression::CaseInsensitiveOption);
                 const auto m = length.match(QString::fromLatin1(bytes.left(end + 2)));
-                const int want = end + 4 + (m.hasMatch() ? m.captured(1).toInt() : 0);
-                if (bytes.size() >= want)
+                if (bytes.size() >= end + 4 + (m.hasMatch() ? m.captured(1).toInt() : 0))
                     return bytes;
             }
             const ssize_t n = recv(client, buffer, sizeof buffer, 0);
@@ -137,27 +118,6 @@ private:
 
     int fd_ = -1;
     int port_ = 0;
-    std::atomic<bool> stopping_{false};
     std::thread thread_;
-    std::mutex mutex_;
     std::vector<QByteArray> requests_;
 };
-
-// History.log with every time stamp replaced by "TS", so a test can compare whole files.
-inline QByteArray HistoryWithoutTimes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<no log>";
-    static const QRegularExpression stamp(
-        "^\\[\\d{4}/\\d{1,2}/\\d{1,2}\\]\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\t",
-        QRegularExpression::MultilineOption);
-    return QString::fromLatin1(file.readAll()).replace(stamp, "TS\t").toLatin1();
-}
-
-// The log lines the messages give: each message line ends in its own line feed, so every
-// line is followed by an empty one; line ends are CR LF.
-inline QByteArray ExpectedHistory(const QStringList& messages) {
-    QByteArray out;
-    for (const QString& m : messages) out += "TS\t" + m.toLatin1() + "\r\n\r\n";
-    return out;
-}

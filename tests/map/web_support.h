@@ -5,32 +5,11 @@
 #include <QTest>
 #include <QVariant>
 #include <QWebEnginePage>
-#include <QWidget>
 
 #include <string>
 #include <vector>
 
 #include "app/message.h"
-#include "map/map_bridge.h"
-
-// Stands in for the control form: owns the map operations and counts what the map window asks.
-class FakeControlForm : public QWidget {
-    Q_OBJECT
-
-public:
-    CMapBridge bridge;
-    int startCalls = 0;
-    int resizeCalls = 0;
-
-    Q_INVOKABLE void StartMap() {
-        ++startCalls;
-        bridge.StartMap();
-    }
-    Q_INVOKABLE void ResizeMap() {
-        ++resizeCalls;
-        bridge.ResizeMap();
-    }
-};
 
 // Waits in short steps: a single long processEvents keeps spinning while the browser engine
 // posts events, long after the condition came true.
