@@ -32,6 +32,12 @@ struct Meter : CSpeedoMeter {
     QImage Render() { return grab().toImage().convertToFormat(QImage::Format_RGB32); }
 };
 
+// A NaN value in a table stands for no current entry.
+const double kNoEntry = qQNaN();
+const TrackEntry* EntryOrNone(const std::vector<TrackEntry>& track) {
+    return qIsNaN(track[0].sample.speed) || qIsNaN(track[0].sample.dir) ? nullptr : track.data();
+}
+
 QImage Face(int id) {
     return QImage(BitmapPath(id)).convertToFormat(QImage::Format_RGB32);
 }
@@ -43,7 +49,7 @@ QImage WithText(QImage picture, const QRect& box, int flags, int height, const Q
     p.setClipRect(box);
     p.setFont(InstrumentFont(height));
     p.setPen(colour);
-    p.drawText(box, flags | Qt::TextSingleLine, text);
+    p.drawText(box, flags | Qt::AlignTop | Qt::TextSingleLine, text);
     return picture;
 }
 
@@ -51,7 +57,7 @@ QImage WithText(QImage picture, const QRect& box, int flags, int height, const Q
 QImage Readout(int face, const QStringList& lines, const QList<QColor>& colours = {}) {
     QImage image = Face(face);
     for (int i = 0; i < lines.size(); ++i)
-        image = WithText(image, QRect(399, 15 + 20 * i, 100, 20), Qt::AlignLeft | Qt::AlignTop, 18,
+        image = WithText(image, QRect(399, 15 + 20 * i, 100, 20), Qt::AlignLeft, 18,
                          colours.value(i, Qt::white), lines[i]);
     return image;
 }
@@ -65,7 +71,6 @@ const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 255, 0);
 const QColor kBlue(0, 0, 255);
 const QRect kChartArea(36, 16, 359, 99);
-const QRect kReadoutArea(396, 0, 74, 130);
 
 }  // namespace
 
@@ -83,25 +88,21 @@ private slots:
     void init() { messages_.clear(); }
 
     void speedometer_data() {
-        QTest::addColumn<bool>("hasEntry");
         QTest::addColumn<double>("speed");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QPoint>("tip");
         QTest::addColumn<QString>("text");
         const QSize face(210, 210);
-        QTest::newRow("no entry") << false << 55.0 << face << QPoint(44, 139) << "0/0";
-        QTest::newRow("100.9 truncated") << true << 100.9 << face << QPoint() << "100/63";
-        QTest::newRow("99: mph truncated") << true << 99.0 << face << QPoint() << "99/62";
-        QTest::newRow("120: straight up") << true << 120.0 << face << QPoint(105, 35) << "120/75";
-        QTest::newRow("240: end of scale")
-            << true << 240.9 << face << QPoint(165, 140) << "240/151";
+        QTest::newRow("no entry") << kNoEntry << face << QPoint(44, 139) << "0/0";
+        QTest::newRow("100.9 truncated") << 100.9 << face << QPoint() << "100/63";
+        QTest::newRow("99: mph truncated") << 99.0 << face << QPoint() << "99/62";
+        QTest::newRow("120: straight up") << 120.0 << face << QPoint(105, 35) << "120/75";
+        QTest::newRow("240: end of scale") << 240.9 << face << QPoint(165, 140) << "240/151";
         QTest::newRow("300: past the end, over the text")
-            << true << 300.0 << face << QPoint(104, 174) << "";
-        QTest::newRow("narrow client: centre and radius follow")
-            << true << 120.0 << QSize(150, 210) << QPoint(75, 55) << "120/75";
+            << 300.0 << face << QPoint(104, 174) << "";
+        QTest::newRow("narrow client") << 120.0 << QSize(150, 210) << QPoint(75, 55) << "120/75";
     }
     void speedometer() {
-        QFETCH(bool, hasEntry);
         QFETCH(double, speed);
         QFETCH(QSize, size);
         QFETCH(QPoint, tip);
@@ -112,7 +113,7 @@ private slots:
         m.resize(size);
         m.SetNeedleWidth(1);
         m.SetNeedleColor(0xFFFF00u);  // 0x00BBGGRR
-        m.SetCurrentSample(hasEntry ? track.data() : nullptr);
+        m.SetCurrentSample(EntryOrNone(track));
         const QImage image = m.Render();
         const QColor needle(0, 255, 255);
         const QPoint centre(size.width() / 2, size.height() / 2);
@@ -122,74 +123,54 @@ private slots:
             QCOMPARE(image.pixelColor(tip), needle);
             QVERIFY(image.pixelColor(tip + (2 * along).toPoint()) != needle);
         }
-        if (!text.isEmpty()) {
-            const QRect box(82, 152, 50, 30);
-            QVERIFY(SameBox(image,
-                            WithText(Face(1159), box, Qt::AlignLeft | Qt::AlignTop, 22, kRed, text),
-                            box));
-        }
+        const QRect box(82, 152, 50, 30);
+        if (!text.isEmpty())
+            QVERIFY(SameBox(image, WithText(Face(1159), box, Qt::AlignLeft, 22, kRed, text), box));
     }
 
     void compassImage_data() {
-        QTest::addColumn<bool>("hasEntry");
         QTest::addColumn<double>("course");
         QTest::addColumn<int>("image");
-        QTest::newRow("no entry") << false << 200.0 << 1161;
-        QTest::newRow("14.9 degrees") << true << 14.9 << 1161;
-        QTest::newRow("15 degrees") << true << 15.0 << 1162;
-        QTest::newRow("east") << true << 90.0 << 1167;
-        QTest::newRow("359.99 degrees") << true << 359.99 << 1184;
-        QTest::newRow("360 limited") << true << 360.0 << 1184;
-        QTest::newRow("far past 360") << true << 1e12 << 1184;
-        QTest::newRow("negative") << true << -40.0 << 1161;
+        QTest::newRow("no entry") << kNoEntry << 1161;
+        QTest::newRow("14.9 degrees") << 14.9 << 1161;
+        QTest::newRow("15 degrees") << 15.0 << 1162;
+        QTest::newRow("east") << 90.0 << 1167;
+        QTest::newRow("359.99 degrees") << 359.99 << 1184;
+        QTest::newRow("360 limited") << 360.0 << 1184;
+        QTest::newRow("far past 360") << 1e12 << 1184;
+        QTest::newRow("negative") << -40.0 << 1161;
     }
     void compassImage() {
-        QFETCH(bool, hasEntry);
         QFETCH(double, course);
         QFETCH(int, image);
         auto track = MakeTrack(1);
         track[0].sample.dir = course;
         Meter m(Compass, 1161);
-        m.SetCurrentSample(hasEntry ? track.data() : nullptr);
+        m.SetCurrentSample(EntryOrNone(track));
         QCOMPARE(m.Render(), Face(image));
     }
-
-    void gsensorXPositions_data() {
+    void gsensorTrace_data() {
         QTest::addColumn<int>("entries");
-        QTest::addColumn<int>("lastX");
-        QTest::newRow("1 entry: a trace of no length") << 1 << 35;
-        QTest::newRow("60 entries: step 6") << 60 << 389;
-        QTest::newRow("361 entries: step 1") << 361 << 395;
-        QTest::newRow("500 entries: clipped") << 500 << 534;
-    }
-    void gsensorXPositions() {
-        QFETCH(int, entries);
-        QFETCH(int, lastX);
-        auto track = MakeTrack(entries);
-        for (TrackEntry& e : track)
-            e.sample.y = e.sample.z = 5;  // the other traces above the image
-        Meter m(GSensorChart, 1185);
-        m.SetSampleList(track.data());
-        const QImage image = m.Render();
-        for (int x = 35; x < image.width(); ++x)
-            QCOMPARE(image.pixelColor(x, 65) == kRed, entries > 1 && x <= lastX);
-    }
-
-    void gsensorValues_data() {
         QTest::addColumn<double>("g");
         QTest::addColumn<int>("y");
-        QTest::newRow("0 g") << 0.0 << 65;
-        QTest::newRow("+2 g") << 2.0 << 15;
-        QTest::newRow("-2 g") << -2.0 << 115;
-        QTest::newRow("-2.01 g truncates to the band") << -2.01 << 115;
-        QTest::newRow("+0.5 g") << 0.5 << 53;
-        QTest::newRow("+3 g off the image") << 3.0 << -10;
+        QTest::addColumn<int>("lastX");
+        QTest::newRow("1 entry: a trace of no length") << 1 << 0.0 << 65 << 35;
+        QTest::newRow("60 entries: step 6") << 60 << 0.0 << 65 << 389;
+        QTest::newRow("361 entries: step 1") << 361 << 0.0 << 65 << 395;
+        QTest::newRow("500 entries: clipped") << 500 << 0.0 << 65 << 534;
+        QTest::newRow("+2 g") << 2 << 2.0 << 15 << 215;
+        QTest::newRow("-2 g") << 2 << -2.0 << 115 << 215;
+        QTest::newRow("-2.01 g truncates to the band") << 2 << -2.01 << 115 << 215;
+        QTest::newRow("+0.5 g") << 2 << 0.5 << 53 << 215;
+        QTest::newRow("+3 g off the image") << 2 << 3.0 << -10 << 215;
     }
-    void gsensorValues() {
+    void gsensorTrace() {  // the x trace alone: y and z lie above the image
+        QFETCH(int, entries);
         QFETCH(double, g);
         QFETCH(int, y);
-        auto stale = MakeTrack(2);
-        auto track = MakeTrack(2);
+        QFETCH(int, lastX);
+        auto stale = MakeTrack(entries);
+        auto track = MakeTrack(entries);
         for (TrackEntry& e : track) {
             e.sample.x = g;
             e.sample.y = e.sample.z = 5;
@@ -199,8 +180,10 @@ private slots:
         m.Render();  // the traces of a replaced list must not linger
         m.SetSampleList(track.data());
         const QImage image = m.Render();
+        for (int x = 35; x < image.width() && y >= 0; ++x)
+            QCOMPARE(image.pixelColor(x, y) == kRed, entries > 1 && x <= lastX);
         for (int row = 0; row < image.height(); ++row)
-            QCOMPARE(image.pixelColor(100, row) == kRed, row == y);
+            QCOMPARE(image.pixelColor(100, row) == kRed, entries > 1 && row == y);
     }
 
     void gsensorCursorAndReadout() {
@@ -219,43 +202,37 @@ private slots:
         QVERIFY(SameBox(image, expected, QRect(399, 15, 100, 80)));
     }
 
-    void gsensorWithoutRecording() {
-        Meter m(GSensorChart, 1185);
-        const QImage image = m.Render();
-        QCOMPARE(image.pixelColor(35, 50), kBlue);
-        QCOMPARE(image.pixelColor(300, 115), kBlue);
-        QVERIFY(SameBox(image, Face(1185), kReadoutArea));
-        QVERIFY(SameBox(image, Face(1185), kChartArea));
-    }
-
     void satelliteBars_data() {
+        QTest::addColumn<int>("inView");
         QTest::addColumn<int>("snr");
         QTest::addColumn<bool>("used");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("40 used: green") << 40 << true << kGreen;
-        QTest::newRow("39 used: yellow-green") << 39 << true << QColor(217, 255, 0);
-        QTest::newRow("30 used: yellow-green") << 30 << true << QColor(217, 255, 0);
-        QTest::newRow("29 used: yellow") << 29 << true << QColor(255, 255, 0);
-        QTest::newRow("19 used: orange") << 19 << true << QColor(255, 128, 0);
-        QTest::newRow("9 used: red") << 9 << true << kRed;
-        QTest::newRow("45 unused: grey") << 45 << false << QColor(128, 128, 128);
+        QTest::newRow("40 used: green") << 2 << 40 << true << kGreen;
+        QTest::newRow("39 used: yellow-green") << 2 << 39 << true << QColor(217, 255, 0);
+        QTest::newRow("30 used: yellow-green") << 2 << 30 << true << QColor(217, 255, 0);
+        QTest::newRow("29 used: yellow") << 2 << 29 << true << QColor(255, 255, 0);
+        QTest::newRow("19 used: orange") << 2 << 19 << true << QColor(255, 128, 0);
+        QTest::newRow("9 used: red") << 2 << 9 << true << kRed;
+        QTest::newRow("45 unused: grey") << 2 << 45 << false << QColor(128, 128, 128);
+        QTest::newRow("17 in view: past the axis") << 17 << 45 << true << kGreen;
     }
     void satelliteBars() {
+        QFETCH(int, inView);
         QFETCH(int, snr);
         QFETCH(bool, used);
         QFETCH(QColor, colour);
         auto track = MakeTrack(1);
-        track[0].sample.inview_no = 2;
-        track[0].sample.sats[1] = {7, used ? 1 : 0, 0, 0, snr};
+        track[0].sample.inview_no = inView;
+        for (int i = 0; i < inView; ++i) track[0].sample.sats[i] = {i + 1, used, 0, 0, snr};
         Meter m(SatelliteChart, 1186);
         m.SetCurrentSample(track.data());
         const QImage image = m.Render();
-        const int left = 36 + 22;
-        QCOMPARE(image.pixelColor(left, 114), colour);
+        const int left = 36 + 22 * (inView - 1);  // the last bar spans left to left + 20
+        QCOMPARE(image.pixelColor(left + 19, 114), colour);
         QCOMPARE(image.pixelColor(left, 115 - snr), colour);
         QVERIFY(image.pixelColor(left, 114 - snr) != colour);
         QVERIFY(image.pixelColor(left + 20, 114) != colour);
-        QCOMPARE(image.pixelColor(left + 10, 115), kBlue);  // the axis stays visible
+        QCOMPARE(image.pixelColor(left - 12, 115), kBlue);  // the axis stays visible
     }
 
     void satelliteLabels() {
@@ -267,7 +244,7 @@ private slots:
         Meter m(SatelliteChart, 1186);
         m.SetCurrentSample(track.data());
         const QImage image = m.Render();
-        const int centred = Qt::AlignHCenter | Qt::AlignTop;
+        const int centred = Qt::AlignHCenter;
         QImage face = Face(1186);
         QVERIFY(SameBox(image, WithText(face, QRect(36, 90, 20, 20), centred, 18, Qt::white, "05"),
                         QRect(36, 90, 20, 20)));
@@ -279,24 +256,17 @@ private slots:
                         QRect(399, 15, 100, 80)));
     }
 
-    void satellitesPastTheAxis() {
-        auto track = MakeTrack(1);
-        track[0].sample.inview_no = 17;
-        for (int i = 0; i < 17; ++i) track[0].sample.sats[i] = {i + 1, 1, 0, 0, 45};
-        Meter m(SatelliteChart, 1186);
-        m.SetCurrentSample(track.data());
-        const QImage image = m.Render();
-        QCOMPARE(image.pixelColor(36 + 22 * 16, 100), kGreen);
-        QCOMPARE(image.pixelColor(36 + 22 * 16 + 19, 100), kGreen);
-        QVERIFY(image.pixelColor(36 + 22 * 17, 100) != kGreen);
-    }
-
-    void satellitesNoneInViewOrNoEntry() {
-        auto track = MakeTrack(1);
-        Meter m(SatelliteChart, 1186);
-        QVERIFY(SameBox(m.Render(), Face(1186), kReadoutArea));
-        m.SetCurrentSample(track.data());
-        const QImage image = m.Render();
+    void chartsWithoutData() {  // axes only, and no readout before an entry
+        Meter g(GSensorChart, 1185), s(SatelliteChart, 1186);
+        for (Meter* m : {&g, &s}) {
+            const QImage image = m->Render();
+            QCOMPARE(image.pixelColor(35, 50), kBlue);
+            QCOMPARE(image.pixelColor(300, 115), kBlue);
+            QVERIFY(SameBox(image, m == &g ? Face(1185) : Face(1186), QRect(36, 0, 434, 115)));
+        }
+        auto track = MakeTrack(1);  // none in view: the readout only
+        s.SetCurrentSample(track.data());
+        const QImage image = s.Render();
         QVERIFY(SameBox(image, Face(1186), kChartArea));
         QVERIFY(SameBox(image, Readout(1186, {"in view : 00"}), QRect(399, 15, 100, 20)));
     }
