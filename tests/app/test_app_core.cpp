@@ -121,12 +121,7 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, text);
         std::tm t{};
-        t.tm_year = 113;
-        t.tm_mon = 4;
-        t.tm_mday = 7;
-        t.tm_hour = 9;
-        t.tm_min = 3;
-        t.tm_sec = 5;
+        strptime("2013-05-07 09:03:05", "%Y-%m-%d %H:%M:%S", &t);
         QCOMPARE(FormatHistoryLine(t, 42, message.toStdString()),
                  "[2013/5/7][09:03:05.042]\t" + text.toStdString());
     }
@@ -148,39 +143,28 @@ private slots:
         QCOMPARE(WriteHistoryLog("x"), -1);
     }
 
-    void inetFlag_data() {
-        QTest::addColumn<bool>("connected");
-        QTest::addColumn<uint>("flag");
-        QTest::newRow("connected") << true << 3u;
-        QTest::newRow("not connected") << false << 2u;
-    }
-    void inetFlag() {
-        QFETCH(bool, connected);
-        QFETCH(uint, flag);
-        theApp().InitModulePaths();
-        QCOMPARE(theApp().m_InetFlag, 0u);
-        const ConnectionProbe old = SetConnectionProbe([connected] { return connected; });
-        theApp().UpdateInetFlag();
-        SetConnectionProbe(old);
-        QCOMPARE(theApp().m_InetFlag, flag);
-    }
-
-    void moduleDirectoryIsTheExecutables() {
+    void startUpState() {
         theApp().InitModulePaths();
         QCOMPARE(QString::fromStdString(theApp().ModuleFile("History.log")),
                  QCoreApplication::applicationDirPath() + "/History.log");
+        QCOMPARE(theApp().m_InetFlag, 0u);
+        const ConnectionProbe old = SetConnectionProbe([] { return true; });
+        theApp().UpdateInetFlag();
+        QCOMPARE(theApp().m_InetFlag, 3u);
+        SetConnectionProbe([] { return false; });
+        theApp().UpdateInetFlag();
+        QCOMPARE(theApp().m_InetFlag, 2u);
+        SetConnectionProbe(old);
     }
 
     void messagesAndText() {
-        QStringList seen;
-        const MessageHandler old =
-            SetMessageHandler([&](const std::string& t, const std::string& c) {
-                seen << QString::fromStdString(c + "|" + t);
-            });
+        std::string seen;
+        const MessageHandler old = SetMessageHandler(
+            [&](const std::string& t, const std::string& c) { seen += c + "|" + t + ";"; });
         ShowMessage("one");
         ShowMessage("two", "Error");
         SetMessageHandler(old);
-        QCOMPARE(seen, QStringList({"Vantrail|one", "Error|two"}));
+        QCOMPARE(seen, std::string("Vantrail|one;Error|two;"));
         QCOMPARE(ToTextMode("a\nb\n\n"), std::string("a\r\nb\r\n\r\n"));
         QCOMPARE(FormatText("%5d|%-3s|%.3f", 42, "x", 0.5), std::string("   42|x  |0.500"));
         QCOMPARE(FormatText("%s", std::string(1000, 'z').c_str()).size(), size_t(1000));

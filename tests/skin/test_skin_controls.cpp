@@ -57,7 +57,6 @@ private slots:
         AddMaskRow("key pixel last", {QRect(5, 2, 24, 1)});
         AddMaskRow("all key colour", {});
         QTest::newRow("no bitmap") << QImage() << QRegion();
-        QTest::newRow("shipped mask") << Bitmap(1211) << QRegion(0, 0, 45, 45);
     }
     void regionFromMask() {
         QFETCH(QImage, mask);
