@@ -11,11 +11,8 @@
 #include "resources/resource_ids.h"
 #include "track/track_sample.h"
 
-Q_DECLARE_METATYPE(QPoint)
-
 namespace {
 
-// Entries linked in order; values as the caller sets them afterwards.
 std::vector<TrackEntry> MakeTrack(int n) {
     std::vector<TrackEntry> track(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
@@ -26,23 +23,43 @@ std::vector<TrackEntry> MakeTrack(int n) {
     return track;
 }
 
-QImage Render(CSpeedoMeter& meter) {
-    return meter.grab().toImage().convertToFormat(QImage::Format_RGB32);
+struct Meter : CSpeedoMeter {
+    Meter(InstrumentMode mode, int face) {
+        SetMode(mode);
+        SetFaceBitmap(face);
+        resize(sizeHint());
+    }
+    QImage Render() { return grab().toImage().convertToFormat(QImage::Format_RGB32); }
+};
+
+// A NaN value in a table stands for no current entry.
+const double kNoEntry = qQNaN();
+const TrackEntry* EntryOrNone(const std::vector<TrackEntry>& track) {
+    return qIsNaN(track[0].sample.speed) || qIsNaN(track[0].sample.dir) ? nullptr : track.data();
 }
 
 QImage Face(int id) {
     return QImage(BitmapPath(id)).convertToFormat(QImage::Format_RGB32);
 }
 
-// What the box should show: the text in the instruments' font over the given picture.
+// The text in the instruments' font over the given picture.
 QImage WithText(QImage picture, const QRect& box, int flags, int height, const QColor& colour,
                 const QString& text) {
     QPainter p(&picture);
     p.setClipRect(box);
     p.setFont(InstrumentFont(height));
     p.setPen(colour);
-    p.drawText(box, flags | Qt::TextSingleLine, text);
+    p.drawText(box, flags | Qt::AlignTop | Qt::TextSingleLine, text);
     return picture;
+}
+
+// The four-line readout right of a chart; lines without a colour are white.
+QImage Readout(int face, const QStringList& lines, const QList<QColor>& colours = {}) {
+    QImage image = Face(face);
+    for (int i = 0; i < lines.size(); ++i)
+        image = WithText(image, QRect(399, 15 + 20 * i, 100, 20), Qt::AlignLeft, 18,
+                         colours.value(i, Qt::white), lines[i]);
+    return image;
 }
 
 bool SameBox(const QImage& a, const QImage& b, QRect box) {
@@ -53,6 +70,7 @@ bool SameBox(const QImage& a, const QImage& b, QRect box) {
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 255, 0);
 const QColor kBlue(0, 0, 255);
+const QRect kChartArea(36, 16, 359, 99);
 
 }  // namespace
 
@@ -60,12 +78,6 @@ class TestInstruments : public QObject {
     Q_OBJECT
 
     std::vector<std::string> messages_;
-
-    void Setup(CSpeedoMeter& m, InstrumentMode mode, int face) {
-        m.SetMode(mode);
-        m.SetFaceBitmap(face);
-        m.resize(m.sizeHint());
-    }
 
 private slots:
     void initTestCase() {
@@ -75,168 +87,103 @@ private slots:
     }
     void init() { messages_.clear(); }
 
-    void needleTip_data() {
-        QTest::addColumn<bool>("hasEntry");
+    void speedometer_data() {
         QTest::addColumn<double>("speed");
+        QTest::addColumn<QSize>("size");
         QTest::addColumn<QPoint>("tip");
-        QTest::addColumn<QPoint>("beyond");
-        QTest::newRow("no entry: start angle")
-            << false << 0.0 << QPoint(44, 139) << QPoint(42, 140);
-        QTest::newRow("120 km/h: straight up")
-            << true << 120.0 << QPoint(105, 35) << QPoint(105, 33);
-        QTest::newRow("240 km/h: end of scale")
-            << true << 240.9 << QPoint(165, 140) << QPoint(167, 141);
-        QTest::newRow("300 km/h: past the end")
-            << true << 300.0 << QPoint(104, 174) << QPoint(104, 176);
-    }
-    void needleTip() {
-        QFETCH(bool, hasEntry);
-        QFETCH(double, speed);
-        QFETCH(QPoint, tip);
-        QFETCH(QPoint, beyond);
-        auto track = MakeTrack(1);
-        track[0].sample.speed = speed;
-        CSpeedoMeter m;
-        Setup(m, Speedometer, 1159);
-        m.SetNeedleWidth(1);
-        const QColor needle(0, 255, 255);
-        m.SetNeedleColor(0xFFFF00u);  // 0x00BBGGRR
-        m.SetCurrentSample(hasEntry ? track.data() : nullptr);
-        const QImage image = Render(m);
-        QCOMPARE(image.pixelColor(105, 105), needle);
-        QCOMPARE(image.pixelColor(tip), needle);
-        QVERIFY(image.pixelColor(beyond) != needle);
-    }
-
-    void speedReadout_data() {
-        QTest::addColumn<bool>("hasEntry");
-        QTest::addColumn<double>("speed");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no entry") << false << 55.0 << "0/0";
-        QTest::newRow("fraction truncated") << true << 100.9 << "100/63";
-        QTest::newRow("mph truncated") << true << 99.0 << "99/62";
+        const QSize face(210, 210);
+        QTest::newRow("no entry") << kNoEntry << face << QPoint(44, 139) << "0/0";
+        QTest::newRow("100.9 truncated") << 100.9 << face << QPoint() << "100/63";
+        QTest::newRow("99: mph truncated") << 99.0 << face << QPoint() << "99/62";
+        QTest::newRow("120: straight up") << 120.0 << face << QPoint(105, 35) << "120/75";
+        QTest::newRow("240: end of scale") << 240.9 << face << QPoint(165, 140) << "240/151";
+        QTest::newRow("300: past the end, over the text")
+            << 300.0 << face << QPoint(104, 174) << "";
+        QTest::newRow("narrow client") << 120.0 << QSize(150, 210) << QPoint(75, 55) << "120/75";
     }
-    void speedReadout() {
-        QFETCH(bool, hasEntry);
+    void speedometer() {
         QFETCH(double, speed);
+        QFETCH(QSize, size);
+        QFETCH(QPoint, tip);
         QFETCH(QString, text);
         auto track = MakeTrack(1);
         track[0].sample.speed = speed;
-        CSpeedoMeter m;
-        Setup(m, Speedometer, 1159);
-        m.SetCurrentSample(hasEntry ? track.data() : nullptr);
-        const QRect box(82, 152, 50, 30);
-        const QImage expected =
-            WithText(Face(1159), box, Qt::AlignLeft | Qt::AlignTop, 22, kRed, text);
-        QVERIFY(SameBox(Render(m), expected, box));
-    }
-
-    void speedometerFollowsClientSize() {
-        auto track = MakeTrack(1);
-        track[0].sample.speed = 120;
-        CSpeedoMeter m;
-        Setup(m, Speedometer, 1159);
-        m.resize(150, 210);  // centre (75, 105), radius 50
+        Meter m(Speedometer, 1159);
+        m.resize(size);
         m.SetNeedleWidth(1);
-        m.SetCurrentSample(track.data());
-        const QImage image = Render(m);
-        QCOMPARE(image.pixelColor(75, 55), QColor(Qt::black));
-        QVERIFY(image.pixelColor(75, 53) != QColor(Qt::black));
+        m.SetNeedleColor(0xFFFF00u);  // 0x00BBGGRR
+        m.SetCurrentSample(EntryOrNone(track));
+        const QImage image = m.Render();
+        const QColor needle(0, 255, 255);
+        const QPoint centre(size.width() / 2, size.height() / 2);
+        QCOMPARE(image.pixelColor(centre), needle);
+        if (!tip.isNull()) {  // the needle ends there: two pixels further on is face
+            const QPointF along = QPointF(tip - centre) / QLineF(centre, tip).length();
+            QCOMPARE(image.pixelColor(tip), needle);
+            QVERIFY(image.pixelColor(tip + (2 * along).toPoint()) != needle);
+        }
+        const QRect box(82, 152, 50, 30);
+        if (!text.isEmpty())
+            QVERIFY(SameBox(image, WithText(Face(1159), box, Qt::AlignLeft, 22, kRed, text), box));
     }
 
     void compassImage_data() {
-        QTest::addColumn<bool>("hasEntry");
         QTest::addColumn<double>("course");
         QTest::addColumn<int>("image");
-        QTest::newRow("no entry") << false << 200.0 << 1161;
-        QTest::newRow("14.9 degrees") << true << 14.9 << 1161;
-        QTest::newRow("15 degrees") << true << 15.0 << 1162;
-        QTest::newRow("east") << true << 90.0 << 1167;
-        QTest::newRow("359.99 degrees") << true << 359.99 << 1184;
-        QTest::newRow("360 limited") << true << 360.0 << 1184;
-        QTest::newRow("far past 360") << true << 1e12 << 1184;
-        QTest::newRow("negative") << true << -40.0 << 1161;
+        QTest::newRow("no entry") << kNoEntry << 1161;
+        QTest::newRow("14.9 degrees") << 14.9 << 1161;
+        QTest::newRow("15 degrees") << 15.0 << 1162;
+        QTest::newRow("east") << 90.0 << 1167;
+        QTest::newRow("359.99 degrees") << 359.99 << 1184;
+        QTest::newRow("360 limited") << 360.0 << 1184;
+        QTest::newRow("far past 360") << 1e12 << 1184;
+        QTest::newRow("negative") << -40.0 << 1161;
     }
     void compassImage() {
-        QFETCH(bool, hasEntry);
         QFETCH(double, course);
         QFETCH(int, image);
         auto track = MakeTrack(1);
         track[0].sample.dir = course;
-        CSpeedoMeter m;
-        Setup(m, Compass, 1161);
-        m.SetCurrentSample(hasEntry ? track.data() : nullptr);
-        QCOMPARE(Render(m), Face(image));
+        Meter m(Compass, 1161);
+        m.SetCurrentSample(EntryOrNone(track));
+        QCOMPARE(m.Render(), Face(image));
     }
-
-    void gsensorXPositions_data() {
+    void gsensorTrace_data() {
         QTest::addColumn<int>("entries");
-        QTest::addColumn<int>("lastX");
-        QTest::newRow("60 entries: step 6") << 60 << 389;
-        QTest::newRow("361 entries: step 1") << 361 << 395;
-        QTest::newRow("500 entries: clipped") << 500 << 470;
-    }
-    void gsensorXPositions() {
-        QFETCH(int, entries);
-        QFETCH(int, lastX);
-        auto track = MakeTrack(entries);
-        for (TrackEntry& e : track) {
-            e.sample.y = 5;  // both other traces above the image
-            e.sample.z = 5;
-        }
-        CSpeedoMeter m;
-        Setup(m, GSensorChart, 1185);
-        m.SetSampleList(track.data());
-        const QImage image = Render(m);
-        QCOMPARE(image.pixelColor(36, 65), kRed);
-        if (lastX < image.width()) {
-            QCOMPARE(image.pixelColor(lastX, 65), kRed);
-            QVERIFY(image.pixelColor(lastX + 1, 65) != kRed);
-        } else {
-            QCOMPARE(image.pixelColor(image.width() - 1, 65), kRed);
-        }
-    }
-
-    void gsensorSingleEntryShowsNoTrace() {
-        auto track = MakeTrack(1);
-        CSpeedoMeter m;
-        Setup(m, GSensorChart, 1185);
-        m.SetSampleList(track.data());
-        QCOMPARE(Render(m).pixelColor(35, 65), kBlue);  // the axis, not a red dot
-    }
-
-    void gsensorValues_data() {
         QTest::addColumn<double>("g");
         QTest::addColumn<int>("y");
-        QTest::newRow("0 g") << 0.0 << 65;
-        QTest::newRow("+2 g") << 2.0 << 15;
-        QTest::newRow("-2 g") << -2.0 << 115;
-        QTest::newRow("-2.01 g truncates to the band") << -2.01 << 115;
-        QTest::newRow("+0.5 g") << 0.5 << 53;
-        QTest::newRow("+3 g off the image") << 3.0 << -10;
+        QTest::addColumn<int>("lastX");
+        QTest::newRow("1 entry: a trace of no length") << 1 << 0.0 << 65 << 35;
+        QTest::newRow("60 entries: step 6") << 60 << 0.0 << 65 << 389;
+        QTest::newRow("361 entries: step 1") << 361 << 0.0 << 65 << 395;
+        QTest::newRow("500 entries: clipped") << 500 << 0.0 << 65 << 534;
+        QTest::newRow("+2 g") << 2 << 2.0 << 15 << 215;
+        QTest::newRow("-2 g") << 2 << -2.0 << 115 << 215;
+        QTest::newRow("-2.01 g truncates to the band") << 2 << -2.01 << 115 << 215;
+        QTest::newRow("+0.5 g") << 2 << 0.5 << 53 << 215;
+        QTest::newRow("+3 g off the image") << 2 << 3.0 << -10 << 215;
     }
-    void gsensorValues() {
+    void gsensorTrace() {  // the x trace alone: y and z lie above the image
+        QFETCH(int, entries);
         QFETCH(double, g);
         QFETCH(int, y);
-        auto track = MakeTrack(2);
+        QFETCH(int, lastX);
+        auto stale = MakeTrack(entries);
+        auto track = MakeTrack(entries);
         for (TrackEntry& e : track) {
             e.sample.x = g;
-            e.sample.y = 5;
-            e.sample.z = 5;
+            e.sample.y = e.sample.z = 5;
         }
-        CSpeedoMeter m;
-        Setup(m, GSensorChart, 1185);
+        Meter m(GSensorChart, 1185);
+        m.SetSampleList(stale.data());
+        m.Render();  // the traces of a replaced list must not linger
         m.SetSampleList(track.data());
-        const QImage image = Render(m);
-        int redRows = 0;
+        const QImage image = m.Render();
+        for (int x = 35; x < image.width() && y >= 0; ++x)
+            QCOMPARE(image.pixelColor(x, y) == kRed, entries > 1 && x <= lastX);
         for (int row = 0; row < image.height(); ++row)
-            redRows += image.pixelColor(100, row) == kRed;
-        if (y < 0) {
-            QCOMPARE(redRows, 0);
-        } else {
-            QCOMPARE(redRows, 1);
-            QCOMPARE(image.pixelColor(100, y), kRed);
-        }
+            QCOMPARE(image.pixelColor(100, row) == kRed, entries > 1 && row == y);
     }
 
     void gsensorCursorAndReadout() {
@@ -244,161 +191,95 @@ private slots:
         track[42].sample.x = 0.5;
         track[42].sample.y = -1.25;
         track[42].sample.z = 1;
-        CSpeedoMeter m;
-        Setup(m, GSensorChart, 1185);
+        Meter m(GSensorChart, 1185);
         m.SetSampleList(track.data());
         m.SetCurrentSample(&track[42]);
-        const QImage image = Render(m);
+        const QImage image = m.Render();
         QCOMPARE(image.pixelColor(35 + 42 * 6, 20), kBlue);
         QCOMPARE(image.pixelColor(35 + 42 * 6, 110), kBlue);
-
-        QImage expected = Face(1185);
-        const int flags = Qt::AlignLeft | Qt::AlignTop;
-        const struct {
-            int top;
-            QColor colour;
-            const char* text;
-        } lines[] = {{15, kRed, "x : 0.500"},
-                     {35, kGreen, "y : -1.250"},
-                     {55, kBlue, "z : 1.000"},
-                     {75, QColor(255, 255, 255), "index : 42"}};
-        for (const auto& l : lines)
-            expected = WithText(expected, QRect(399, l.top, 100, 20), flags, 18, l.colour,
-                                QString::fromLatin1(l.text));
+        const QImage expected = Readout(
+            1185, {"x : 0.500", "y : -1.250", "z : 1.000", "index : 42"}, {kRed, kGreen, kBlue});
         QVERIFY(SameBox(image, expected, QRect(399, 15, 100, 80)));
     }
 
-    void gsensorWithoutRecording() {
-        CSpeedoMeter m;
-        Setup(m, GSensorChart, 1185);
-        const QImage image = Render(m);
-        QCOMPARE(image.pixelColor(35, 50), kBlue);
-        QCOMPARE(image.pixelColor(300, 115), kBlue);
-        QVERIFY(SameBox(image, Face(1185), QRect(396, 0, 74, 130)));  // no readout
-        QVERIFY(SameBox(image, Face(1185), QRect(36, 16, 359, 99)));  // no traces, no cursor
-    }
-
-    void gsensorTrackReplaced() {
-        auto first = MakeTrack(60);
-        auto second = MakeTrack(60);
-        for (TrackEntry& e : second) e.sample.x = 1;  // y 40
-        CSpeedoMeter m;
-        Setup(m, GSensorChart, 1185);
-        m.SetSampleList(first.data());
-        QCOMPARE(Render(m).pixelColor(200, 65), kBlue);  // z trace drawn last over x and y
-        m.SetSampleList(second.data());
-        QCOMPARE(Render(m).pixelColor(200, 40), kRed);
-    }
-
     void satelliteBars_data() {
+        QTest::addColumn<int>("inView");
         QTest::addColumn<int>("snr");
         QTest::addColumn<bool>("used");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("40 used: green") << 40 << true << QColor(0, 255, 0);
-        QTest::newRow("39 used: yellow-green") << 39 << true << QColor(217, 255, 0);
-        QTest::newRow("30 used: yellow-green") << 30 << true << QColor(217, 255, 0);
-        QTest::newRow("29 used: yellow") << 29 << true << QColor(255, 255, 0);
-        QTest::newRow("19 used: orange") << 19 << true << QColor(255, 128, 0);
-        QTest::newRow("9 used: red") << 9 << true << QColor(255, 0, 0);
-        QTest::newRow("45 unused: grey") << 45 << false << QColor(128, 128, 128);
+        QTest::newRow("40 used: green") << 2 << 40 << true << kGreen;
+        QTest::newRow("39 used: yellow-green") << 2 << 39 << true << QColor(217, 255, 0);
+        QTest::newRow("30 used: yellow-green") << 2 << 30 << true << QColor(217, 255, 0);
+        QTest::newRow("29 used: yellow") << 2 << 29 << true << QColor(255, 255, 0);
+        QTest::newRow("19 used: orange") << 2 << 19 << true << QColor(255, 128, 0);
+        QTest::newRow("9 used: red") << 2 << 9 << true << kRed;
+        QTest::newRow("45 unused: grey") << 2 << 45 << false << QColor(128, 128, 128);
+        QTest::newRow("17 in view: past the axis") << 17 << 45 << true << kGreen;
     }
     void satelliteBars() {
+        QFETCH(int, inView);
         QFETCH(int, snr);
         QFETCH(bool, used);
         QFETCH(QColor, colour);
         auto track = MakeTrack(1);
-        TrackSample& s = track[0].sample;
-        s.inview_no = 2;
-        s.sats[1] = {7, used ? 1 : 0, 0, 0, snr};
-        CSpeedoMeter m;
-        Setup(m, SatelliteChart, 1186);
+        track[0].sample.inview_no = inView;
+        for (int i = 0; i < inView; ++i) track[0].sample.sats[i] = {i + 1, used, 0, 0, snr};
+        Meter m(SatelliteChart, 1186);
         m.SetCurrentSample(track.data());
-        const QImage image = Render(m);
-        const int left = 36 + 22;
-        QCOMPARE(image.pixelColor(left, 114), colour);
+        const QImage image = m.Render();
+        const int left = 36 + 22 * (inView - 1);  // the last bar spans left to left + 20
+        QCOMPARE(image.pixelColor(left + 19, 114), colour);
         QCOMPARE(image.pixelColor(left, 115 - snr), colour);
         QVERIFY(image.pixelColor(left, 114 - snr) != colour);
         QVERIFY(image.pixelColor(left + 20, 114) != colour);
-        QCOMPARE(image.pixelColor(left + 10, 115), kBlue);  // the axis stays visible
+        QCOMPARE(image.pixelColor(left - 12, 115), kBlue);  // the axis stays visible
     }
 
     void satelliteLabels() {
         auto track = MakeTrack(1);
         TrackSample& s = track[0].sample;
-        s.inview_no = 1;
-        s.inuse_no = 1;
-        s.valid = 1;
+        s.inview_no = s.inuse_no = s.valid = 1;
         s.sats[0] = {7, 1, 0, 0, 5};
         track[0].index = 12;
-        CSpeedoMeter m;
-        Setup(m, SatelliteChart, 1186);
+        Meter m(SatelliteChart, 1186);
         m.SetCurrentSample(track.data());
-        const QImage image = Render(m);
-        const QColor white(255, 255, 255);
-        const int centred = Qt::AlignHCenter | Qt::AlignTop;
+        const QImage image = m.Render();
+        const int centred = Qt::AlignHCenter;
         QImage face = Face(1186);
-        QVERIFY(SameBox(image, WithText(face, QRect(36, 90, 20, 20), centred, 18, white, "05"),
+        QVERIFY(SameBox(image, WithText(face, QRect(36, 90, 20, 20), centred, 18, Qt::white, "05"),
                         QRect(36, 90, 20, 20)));
-        {
-            QPainter p(&face);
-            p.fillRect(36, 110, 20, 5, QColor(255, 0, 0));
-        }
-        QVERIFY(SameBox(image, WithText(face, QRect(36, 117, 20, 20), centred, 18, white, "07"),
+        QPainter(&face).fillRect(36, 110, 20, 5, kRed);
+        QVERIFY(SameBox(image, WithText(face, QRect(36, 117, 20, 20), centred, 18, Qt::white, "07"),
                         QRect(36, 116, 20, 14)));
-        QImage readout = Face(1186);
-        const int left = Qt::AlignLeft | Qt::AlignTop;
-        readout = WithText(readout, QRect(399, 15, 100, 20), left, 18, white, "in view : 01");
-        readout = WithText(readout, QRect(399, 35, 100, 20), left, 18, white, "in use : 01");
-        readout = WithText(readout, QRect(399, 55, 100, 20), left, 18, white, "index : 12");
-        readout = WithText(readout, QRect(399, 75, 100, 20), left, 18, white, "valid : 1");
-        QVERIFY(SameBox(image, readout, QRect(399, 15, 100, 80)));
+        QVERIFY(SameBox(image,
+                        Readout(1186, {"in view : 01", "in use : 01", "index : 12", "valid : 1"}),
+                        QRect(399, 15, 100, 80)));
     }
 
-    void satellitesPastTheAxis() {
-        auto track = MakeTrack(1);
-        TrackSample& s = track[0].sample;
-        s.inview_no = 17;
-        for (int i = 0; i < 17; ++i) s.sats[i] = {i + 1, 1, 0, 0, 45};
-        CSpeedoMeter m;
-        Setup(m, SatelliteChart, 1186);
-        m.SetCurrentSample(track.data());
-        const QImage image = Render(m);
-        QCOMPARE(image.pixelColor(36 + 22 * 16, 100), kGreen);
-        QCOMPARE(image.pixelColor(36 + 22 * 16 + 19, 100), kGreen);
-        QVERIFY(image.pixelColor(36 + 22 * 17, 100) != kGreen);
-    }
-
-    void satellitesNoneInViewOrNoEntry() {
-        auto track = MakeTrack(1);
-        CSpeedoMeter m;
-        Setup(m, SatelliteChart, 1186);
-        QImage image = Render(m);
-        QVERIFY(SameBox(image, Face(1186), QRect(396, 0, 74, 130)));
-        m.SetCurrentSample(track.data());
-        image = Render(m);
-        QVERIFY(SameBox(image, Face(1186), QRect(36, 16, 359, 99)));
-        const QImage expected =
-            WithText(Face(1186), QRect(399, 15, 100, 20), Qt::AlignLeft | Qt::AlignTop, 18,
-                     Qt::white, "in view : 00");
-        QVERIFY(SameBox(image, expected, QRect(399, 15, 100, 20)));
+    void chartsWithoutData() {  // axes only, and no readout before an entry
+        Meter g(GSensorChart, 1185), s(SatelliteChart, 1186);
+        for (Meter* m : {&g, &s}) {
+            const QImage image = m->Render();
+            QCOMPARE(image.pixelColor(35, 50), kBlue);
+            QCOMPARE(image.pixelColor(300, 115), kBlue);
+            QVERIFY(SameBox(image, m == &g ? Face(1185) : Face(1186), QRect(36, 0, 434, 115)));
+        }
+        auto track = MakeTrack(1);  // none in view: the readout only
+        s.SetCurrentSample(track.data());
+        const QImage image = s.Render();
+        QVERIFY(SameBox(image, Face(1186), kChartArea));
+        QVERIFY(SameBox(image, Readout(1186, {"in view : 00"}), QRect(399, 15, 100, 20)));
     }
 
     void missingFaceIsReportedOnEveryPaint() {
         auto track = MakeTrack(3);
-        CSpeedoMeter m;
-        m.SetMode(GSensorChart);
-        m.SetFaceBitmap(4242);
+        Meter m(GSensorChart, 4242);
         QCOMPARE(messages_, std::vector<std::string>{"Error loading bitmap with ID=4242"});
         m.resize(470, 130);
         m.SetSampleList(track.data());
         m.SetCurrentSample(&track[1]);
-        const QImage image = Render(m);
-        QCOMPARE(image.pixelColor(200, 65), QColor(Qt::black));
+        QCOMPARE(m.Render().pixelColor(200, 65), QColor(Qt::black));
         QCOMPARE(messages_.size(), size_t(2));
-        m.SetMode(Compass);
-        m.SetFaceBitmap(4200);
-        Render(m);
-        QCOMPARE(messages_.back(), std::string("Error loading bitmap with ID=4200"));
     }
 };
 

@@ -8,8 +8,6 @@
 #include "skin/region_from_bitmap.h"
 #include "skin/skin_button.h"
 
-Q_DECLARE_METATYPE(QRegion)
-
 namespace {
 
 QImage Bitmap(int id) {
@@ -20,25 +18,28 @@ QImage Grab(QWidget& w) {
     return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-// A white mask with the given pixels black.
-QImage Mask(int w, int h, const QList<QRect>& black) {
-    QImage image(w, h, QImage::Format_RGB32);
+// A white-keyed mask black where the rectangles are, and the region they should give.
+void AddMaskRow(const char* name, const QList<QRect>& black) {
+    QImage image(30, 10, QImage::Format_RGB32);
     image.fill(Qt::white);
-    QPainter p(&image);
-    for (const QRect& r : black) p.fillRect(r, Qt::black);
-    return image;
-}
-
-QRegion Union(const QList<QRect>& rects) {
     QRegion region;
-    for (const QRect& r : rects) region += r;
-    return region;
+    QPainter p(&image);
+    for (const QRect& r : black) {
+        p.fillRect(r, Qt::black);
+        region += r;
+    }
+    QTest::newRow(name) << image << region;
 }
 
 void Move(QWidget* w, const QPoint& pos, Qt::MouseButtons buttons) {
     QMouseEvent e(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, buttons,
                   Qt::NoModifier);
     QApplication::sendEvent(w, &e);
+}
+
+void ShowWindow(QWidget& w) {
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
 }
 
 }  // namespace
@@ -50,18 +51,12 @@ private slots:
     void regionFromMask_data() {
         QTest::addColumn<QImage>("mask");
         QTest::addColumn<QRegion>("region");
-        const QList<QRect> square{QRect(0, 0, 30, 30)};
-        QTest::newRow("all black 30 x 30") << Mask(30, 30, square) << Union(square);
-        const QList<QRect> lastColumn{QRect(29, 3, 1, 1), QRect(0, 4, 2, 1)};
-        QTest::newRow("run in the last column ends the row")
-            << Mask(30, 10, lastColumn) << Union(lastColumn);
-        const QList<QRect> toEnd{QRect(5, 2, 25, 1)};
-        QTest::newRow("run from 5 to the end") << Mask(30, 10, toEnd) << Union(toEnd);
-        const QList<QRect> keyLast{QRect(5, 2, 24, 1)};
-        QTest::newRow("key pixel last") << Mask(30, 10, keyLast) << Union(keyLast);
-        QTest::newRow("all key colour") << Mask(30, 10, {}) << QRegion();
+        AddMaskRow("all black", {QRect(0, 0, 30, 10)});
+        AddMaskRow("run in the last column ends the row", {QRect(29, 3, 1, 1), QRect(0, 4, 2, 1)});
+        AddMaskRow("run from 5 to the end", {QRect(5, 2, 25, 1)});
+        AddMaskRow("key pixel last", {QRect(5, 2, 24, 1)});
+        AddMaskRow("all key colour", {});
         QTest::newRow("no bitmap") << QImage() << QRegion();
-        QTest::newRow("shipped mask") << Bitmap(1211) << QRegion(0, 0, 45, 45);
     }
     void regionFromMask() {
         QFETCH(QImage, mask);
@@ -69,51 +64,35 @@ private slots:
         QCOMPARE(RegionFromBitmap(mask, Qt::white), region);
     }
 
-    void tiledBackground() {
-        QPixmap tile(800, 600);
-        tile.fill(Qt::black);
-        {
-            QPainter p(&tile);
-            p.fillRect(0, 0, 1, 1, Qt::red);
-            p.fillRect(799, 599, 1, 1, Qt::green);
-        }
-        CBitmapDialog dialog;
-        dialog.SetBackground(tile);
-        dialog.resize(1000, 700);
-        const QImage image = Grab(dialog);
-        for (const QPoint& origin :
-             {QPoint(0, 0), QPoint(800, 0), QPoint(0, 600), QPoint(800, 600)})
-            QCOMPARE(image.pixelColor(origin), QColor(Qt::red));
-        QCOMPARE(image.pixelColor(799, 599), QColor(Qt::green));
-        QCOMPARE(image.pixelColor(801, 601), QColor(Qt::black));
-    }
-
-    void centredAndStretched_data() {
+    void background_data() {
         QTest::addColumn<int>("mode");
+        QTest::addColumn<QSize>("image");
         QTest::addColumn<QSize>("client");
-        QTest::addColumn<QPoint>("marker");
-        QTest::newRow("centre, smaller image") << 1 << QSize(300, 200) << QPoint(100, 75);
-        QTest::newRow("centre, larger image") << 1 << QSize(80, 40) << QPoint(0, 0);
-        QTest::newRow("stretch") << 2 << QSize(300, 200) << QPoint(0, 0);
+        QTest::addColumn<QList<QPoint>>("marks");
+        QTest::newRow("tiled") << 0 << QSize(800, 600) << QSize(1000, 700)
+                               << QList<QPoint>{{0, 0}, {800, 0}, {0, 600}, {800, 600}};
+        QTest::newRow("centred, smaller image")
+            << 1 << QSize(100, 50) << QSize(300, 200) << QList<QPoint>{{100, 75}};
+        QTest::newRow("centred, larger image")
+            << 1 << QSize(100, 50) << QSize(80, 40) << QList<QPoint>{{0, 0}};
+        QTest::newRow("stretched")
+            << 2 << QSize(100, 50) << QSize(300, 200) << QList<QPoint>{{0, 0}, {2, 3}};
     }
-    void centredAndStretched() {
+    void background() {
         QFETCH(int, mode);
+        QFETCH(QSize, image);
         QFETCH(QSize, client);
-        QFETCH(QPoint, marker);
-        QPixmap image(100, 50);
-        image.fill(Qt::blue);
-        {
-            QPainter p(&image);
-            p.fillRect(0, 0, 1, 1, Qt::red);
-        }
+        QFETCH(QList<QPoint>, marks);
+        QPixmap picture(image);
+        picture.fill(Qt::blue);
+        QPainter(&picture).fillRect(0, 0, 1, 1, Qt::red);
         CBitmapDialog dialog;
-        dialog.SetBackground(image);
+        dialog.SetBackground(picture);
         dialog.SetBackgroundMode(mode);
         dialog.resize(client);
         const QImage shot = Grab(dialog);
-        QCOMPARE(shot.pixelColor(marker), QColor(Qt::red));
-        if (mode == 2)
-            QCOMPARE(shot.pixelColor(client.width() - 1, client.height() - 1), QColor(Qt::blue));
+        for (const QPoint& mark : marks) QCOMPARE(shot.pixelColor(mark), QColor(Qt::red));
+        QCOMPARE(shot.pixelColor(marks.last() + QPoint(3, 3)), QColor(Qt::blue));
     }
 
     void backgroundModeRange() {
@@ -131,7 +110,7 @@ private slots:
         QTest::addColumn<QColor>("second");
         QTest::newRow("dark grey") << QColor(51, 51, 51) << QColor(61, 61, 61);
         QTest::newRow("245 reaches 255") << QColor(245, 0, 0) << QColor(255, 10, 10);
-        QTest::newRow("246 stays") << QColor(246, 10, 255) << QColor(246, 20, 255);
+        QTest::newRow("246 and 255 stay") << QColor(246, 10, 255) << QColor(246, 20, 255);
     }
     void ringColours() {
         QFETCH(QColor, start);
@@ -146,58 +125,39 @@ private slots:
         QCOMPARE(image.pixelColor(0, 1), second);  // across only: the ends keep their rings
     }
 
-    void sliderBackground() {
-        CProSliderCtrl slider;
-        slider.resize(454, 18);
-        slider.setRange(0, 100);
-        slider.setValue(100);
-        const QImage image = Grab(slider);
-        const int expected[] = {51, 56, 66, 76, 86, 96, 106, 116, 126};
-        for (int row = 0; row < 9; ++row) {
-            QCOMPARE(image.pixelColor(4, row), QColor(expected[row], expected[row], expected[row]));
-            QCOMPARE(image.pixelColor(4, 17 - row),
-                     QColor(expected[row], expected[row], expected[row]));
-        }
-        QCOMPARE(image.pixelColor(0, 8), QColor(51, 51, 51));
-        QCOMPARE(image.pixelColor(1, 1), QColor(56, 56, 56));
-        QCOMPARE(image.pixelColor(1, 8), QColor(126, 126, 126));  // rings run along
-    }
-
     void channelFill_data() {
         QTest::addColumn<int>("max");
-        QTest::addColumn<int>("pos");
         QTest::addColumn<int>("lastColumn");
-        QTest::newRow("half of 100") << 100 << 50 << 224;
-        QTest::newRow("maximum 0: one column") << 0 << 50 << 9;
-        QTest::newRow("a quarter") << 100 << 25 << 116;
+        QTest::newRow("half of 100") << 100 << 224;
+        QTest::newRow("maximum 0: one column") << 0 << 9;
     }
     void channelFill() {
         QFETCH(int, max);
-        QFETCH(int, pos);
         QFETCH(int, lastColumn);
         CProSliderCtrl slider;
         slider.resize(454, 18);
         slider.setRange(0, 100);
         slider.setValue(100);  // thumb away from the fill
         slider.SetDrawRange(0, static_cast<qint16>(max));
-        slider.SetDrawPos(pos);
-        QCOMPARE(slider.ChannelRect().width(), 434);
+        slider.SetDrawPos(50);
         const QImage image = Grab(slider);
         const QColor fill(233, 103, 41);
         QCOMPARE(image.pixelColor(9, 3), fill);
         QCOMPARE(image.pixelColor(lastColumn, 3), fill);
         QCOMPARE(image.pixelColor(lastColumn, 14), fill);
         QVERIFY(image.pixelColor(lastColumn + 1, 8) != fill);
-        QCOMPARE(image.pixelColor(8, 8).red(), image.pixelColor(8, 8).green());  // background
+        // Grey rings from the edges in, along the ends too.
+        QCOMPARE(image.pixelColor(4, 17), QColor(51, 51, 51));
+        QCOMPARE(image.pixelColor(4, 8), QColor(126, 126, 126));
+        QCOMPARE(image.pixelColor(1, 8), QColor(126, 126, 126));
     }
 
-    void sliderThumbColours() {
+    void sliderThumb() {
         CProSliderCtrl slider;
         slider.resize(454, 18);
         slider.setRange(0, 100);
         slider.setValue(50);
-        slider.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&slider));
+        ShowWindow(slider);
         Move(&slider, QPoint(227, 9), Qt::NoButton);  // the thumb sits mid-way
         QCOMPARE(slider.CurrentThumbColor(), QColor(255, 255, 255));
         Move(&slider, QPoint(20, 9), Qt::NoButton);
@@ -207,58 +167,43 @@ private slots:
         QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(20, 9));
     }
 
-    void buttonStateImages() {
+    void buttonStatesAndClicks() {
         QWidget form;
+        form.resize(200, 200);
         CSkinButton button(&form);
         button.resize(60, 30);
         button.SetBitmaps(1196, 1194, 1197, 0, 0, 1195, 0, false, 0);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        ShowWindow(form);
         QCOMPARE(button.size(), QSize(30, 30));
         QCOMPARE(Grab(button), Bitmap(1196));
         Move(&button, QPoint(10, 10), Qt::NoButton);
         QCOMPARE(Grab(button), Bitmap(1197));
+        QSignalSpy clicks(&button, &QPushButton::clicked);
         QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(Grab(button), Bitmap(1194));
-        QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10));
-        QCOMPARE(Grab(button), Bitmap(1196));  // a press ends the hover look
-    }
-
-    void dragOffGivesNoClick() {
-        QWidget form;
-        CSkinButton button(&form);
-        button.SetBitmaps(1208, 1206, 1209, 0, 0, 1207, 0, false, 0);
-        form.resize(200, 200);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QSignalSpy clicks(&button, &QPushButton::clicked);
-        QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(15, 15));
-        Move(&button, QPoint(100, 100), Qt::LeftButton);
-        QCOMPARE(Grab(button), Bitmap(1208));
+        Move(&button, QPoint(100, 100), Qt::LeftButton);  // dragged off: normal look
+        QCOMPARE(Grab(button), Bitmap(1196));
         Move(&button, QPoint(12, 12), Qt::LeftButton);
-        QCOMPARE(Grab(button), Bitmap(1206));
+        QCOMPARE(Grab(button), Bitmap(1194));
         Move(&button, QPoint(100, 100), Qt::LeftButton);
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(100, 100));
         QCOMPARE(clicks.count(), 0);
         QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
-        QCOMPARE(clicks.count(), 1);
-    }
-
-    void doubleClickIsTwoClicks() {
-        CSkinButton button;
-        button.SetBitmaps(1200, 1198, 1201, 0, 0, 1199, 0, false, 0);
-        QSignalSpy clicks(&button, &QPushButton::clicked);
-        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
+        QCOMPARE(Grab(button), Bitmap(1196));  // a press ends the hover look
         QTest::mouseDClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(15, 15));
-        QCOMPARE(clicks.count(), 2);
+        QCOMPARE(clicks.count(), 2);  // a double click counts as a second click
     }
 
-    void missingImagesFallBackToButtonFace() {
-        CSkinButton button;
-        button.resize(20, 20);
-        button.SetBitmaps(4242, 0, 0, 0, 0, 0, 1, false, 0);
-        QCOMPARE(Grab(button).pixelColor(10, 10), button.palette().color(QPalette::Button));
+    void missingAndDisabledImages() {
+        CSkinButton missing;
+        missing.resize(20, 20);
+        missing.SetBitmaps(4242, 0, 0, 0, 0, 0, 1, false, 0);
+        QCOMPARE(Grab(missing).pixelColor(10, 10), missing.palette().color(QPalette::Button));
+        CSkinButton disabled;
+        disabled.SetBitmaps(1215, 1215, 1215, 0, 1215, 1214, 0, false, 0);
+        disabled.setEnabled(false);
+        QCOMPARE(Grab(disabled), Bitmap(1215));
     }
 
     void checkKinds_data() {
@@ -286,66 +231,43 @@ private slots:
 
     void radioGroupClearsOthers() {
         QWidget dialog;
-        CSkinButton a(&dialog, CSkinButton::RadioButton);
-        CSkinButton b(&dialog, CSkinButton::RadioButton);
-        CSkinButton c(&dialog, CSkinButton::RadioButton);
-        CSkinButton d(&dialog, CSkinButton::RadioButton);  // a group of its own
-        d.SetGroupStart(true);
+        CSkinButton a(&dialog, CSkinButton::RadioButton), b(&dialog, CSkinButton::RadioButton),
+            c(&dialog, CSkinButton::RadioButton), d(&dialog, CSkinButton::RadioButton);
+        d.SetGroupStart(true);  // a group of its own
         d.SetCheck(true);
         a.SetCheck(true);
         QCoreApplication::sendPostedEvents();
         b.SetCheck(true);
         QCoreApplication::sendPostedEvents();
-        QVERIFY(!a.GetCheck());
-        QVERIFY(b.GetCheck());
-        QVERIFY(!c.GetCheck());
-        QVERIFY(d.GetCheck());
+        QCOMPARE(QList<bool>({a.GetCheck(), b.GetCheck(), c.GetCheck(), d.GetCheck()}),
+                 QList<bool>({false, true, false, true}));
     }
 
-    void focusRectangleNeedsMargin_data() {
+    void maskSizeAndFocus_data() {
+        QTest::addColumn<int>("drawMode");
         QTest::addColumn<int>("margin");
-        QTest::addColumn<bool>("focusShows");
-        QTest::newRow("margin 0") << 0 << false;
-        QTest::newRow("margin 3") << 3 << true;
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("natural size, margin 0: the mask's size, no focus rectangle")
+            << 0 << 0 << QSize(45, 45);
+        QTest::newRow("stretched, margin 3: the template's size") << 1 << 3 << QSize(63, 46);
     }
-    void focusRectangleNeedsMargin() {
+    void maskSizeAndFocus() {
+        QFETCH(int, drawMode);
         QFETCH(int, margin);
-        QFETCH(bool, focusShows);
+        QFETCH(QSize, size);
         QWidget form;
-        CSkinButton button(&form);
-        CSkinButton other(&form);
-        other.move(40, 0);
-        button.SetBitmaps(1200, 1198, 1201, 0, 0, 0, 0, false, margin);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        CSkinButton button(&form), other(&form);
+        other.move(100, 0);
+        button.resize(63, 46);
+        button.SetBitmaps(1212, 1210, 1213, 0, 0, 1211, drawMode, false, margin);
+        QCOMPARE(button.size(), size);
+        QCOMPARE(button.mask(), QRegion(0, 0, 45, 45));
+        ShowWindow(form);
         other.setFocus();
         const QImage unfocused = Grab(button);
         button.setFocus();
         QVERIFY(button.hasFocus());
-        QCOMPARE(Grab(button) != unfocused, focusShows);
-    }
-
-    void disabledShowsNormalImage() {
-        CSkinButton button;
-        button.SetBitmaps(1215, 1215, 1215, 0, 1215, 1214, 0, false, 0);
-        button.setEnabled(false);
-        QCOMPARE(Grab(button), Bitmap(1215));
-    }
-
-    void maskSizesTheButton_data() {
-        QTest::addColumn<int>("drawMode");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("natural size: the mask's") << 0 << QSize(45, 45);
-        QTest::newRow("stretched: the template's") << 1 << QSize(63, 46);
-    }
-    void maskSizesTheButton() {
-        QFETCH(int, drawMode);
-        QFETCH(QSize, size);
-        CSkinButton button;
-        button.resize(63, 46);
-        button.SetBitmaps(1212, 1210, 1213, 0, 0, 1211, drawMode, false, 0);
-        QCOMPARE(button.size(), size);
-        QCOMPARE(button.mask(), QRegion(0, 0, 45, 45));
+        QCOMPARE(Grab(button) != unfocused, margin > 0);
     }
 };
 
