@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/app_state.h"
@@ -64,60 +65,54 @@ private slots:
         tmp_.reset();
     }
 
-    // Whole logs: each row gives the log and what every entry must hold.
+    // Whole logs: the fields each entry must hold, entries joined by |.
     void load_data() {
         QTest::addColumn<QByteArray>("log");
-        QTest::addColumn<QStringList>("entries");  // fields per entry, in order
-        QTest::newRow("GPS but no G-sensor line") << kGga + kGsa + kRmc + kVtg << QStringList();
-        QTest::newRow("three plain groups")
-            << kGroup + kGroup + kGroup
-            << QStringList{
-                   "sentences=59 valid=1 year=94 month=2 day=23 hour=12 speed=10.2 "
-                   "dir=54.7 x=-1 z=1",
-                   "sentences=59", "sentences=59"};
-        QTest::newRow("GSV group gets the kept VTG line again")
-            << kGroup + kGga + kGsa + kGsv + kRmc + kVtg2 + kGsensor
-            << QStringList{"sentences=59 speed=10.2",
-                           "sentences=63 speed=10.2 dir=54.7 mag_dir=34.4 sat0.prn=4 inview_no=2"};
-        QTest::newRow("GSV group without a kept line keeps its own VTG")
-            << kGga + kGsa + kGsv + kRmc + kVtg2 + kGsensor
-            << QStringList{"sentences=63 speed=20 dir=100 inuse_no=0"};
-        QTest::newRow("two G-sensor lines in a row")
-            << kGroup + "$GSENSOR,500,250,-125\n"
-            << QStringList{"sentences=59",
-                           "sentences=48 x=0.5 y=0.25 z=-0.125 valid=0 lat=0 lon=0 speed=10.2 "
-                           "dir=54.7 year=126 month=11 day=5 hour=10 minute=20 second=30 "
-                           "hundredths=45"};
-        QTest::newRow("groups without RMC keep the computer's date")
-            << kGga + kGsa + kVtg + kGsensor
-            << QStringList{"sentences=51 year=126 month=11 day=5 hour=12 minute=35 second=19"};
-        QTest::newRow("last lines without line feed")
-            << kGsensor + kGga.chopped(1) << QStringList{"sentences=32 hour=10"};
-        QTest::newRow("G-sensor last line without line feed")
-            << kGga + "$GSENSORD,0.5,-0.25,1" << QStringList{"sentences=33 x=0.5 y=-0.25 z=1"};
-        QTest::newRow("rejected G-sensor line closes nothing") << kGga + "$GSENSOR,1\n"
-                                                               << QStringList();
-        QTest::newRow("NUL ends the line text")
-            << QByteArray("$GSENSOR,1,2,3\0garbage\n", 23) + QByteArray("\0$GSENSOR,4,5,6\n", 16)
-            << QStringList{"x=0.001"};
-        QTest::newRow("long G-sensor line: only its first piece counts")
-            << "$GSENSOR,7,8,9," + QByteArray(400, 'p') + "\n" + kGsensor
-            << QStringList{"x=0.007 y=0.008 z=0.009", "x=-1"};
-        QTest::newRow("100,000-character line then a group")
-            << QByteArray(100000, 'a') + "\n" + kGroup << QStringList{"sentences=59"};
+        QTest::addColumn<QString>("entries");
+        const auto row = [](const char* name, const QByteArray& log, const QString& entries) {
+            QTest::newRow(name) << log << entries;
+        };
+        row("GPS but no G-sensor line", kGga + kGsa + kRmc + kVtg, "");
+        row("three plain groups", kGroup.repeated(3),
+            "sentences=59 valid=1 year=94 month=2 day=23 hour=12 speed=10.2 dir=54.7 x=-1 z=1"
+            "|sentences=59|sentences=59");
+        row("GSV group gets the kept VTG line again",
+            kGroup + kGga + kGsa + kGsv + kRmc + kVtg2 + kGsensor,
+            "sentences=59|sentences=63 speed=10.2 dir=54.7 mag_dir=34.4 sat0.prn=4 inview_no=2");
+        row("GSV group without a kept line keeps its own VTG",
+            kGga + kGsa + kGsv + kRmc + kVtg2 + kGsensor,
+            "sentences=63 speed=20 dir=100 inuse_no=0");
+        row("two G-sensor lines in a row", kGroup + "$GSENSOR,500,250,-125\n",
+            "sentences=59|sentences=48 x=0.5 y=0.25 z=-0.125 valid=0 lat=0 lon=0 speed=10.2 "
+            "dir=54.7 year=126 month=11 day=5 hour=10 minute=20 second=30 hundredths=45");
+        row("groups without RMC keep the computer's date", kGga + kGsa + kVtg + kGsensor,
+            "sentences=51 year=126 month=11 day=5 hour=12 minute=35 second=19");
+        row("GPS last line without line feed is lost", kGsensor + kGga.chopped(1),
+            "sentences=32 hour=10");
+        row("G-sensor last line without line feed", kGga + "$GSENSORD,0.5,-0.25,1",
+            "sentences=33 x=0.5 y=-0.25 z=1");
+        row("rejected G-sensor line closes nothing", kGga + "$GSENSOR,1\n", "");
+        row("NUL ends the line text",
+            QByteArray("$GSENSOR,1,2,3\0garbage\n", 23) + QByteArray("\0$GSENSOR,4,5,6\n", 16),
+            "x=0.001");
+        row("long G-sensor line: only its first piece counts",
+            "$GSENSOR,7,8,9," + QByteArray(400, 'p') + "\n" + kGsensor,
+            "x=0.007 y=0.008 z=0.009|x=-1");
+        row("100,000-character line then a group", QByteArray(100000, 'a') + "\n" + kGroup,
+            "sentences=59");
         // The CR starts the next line, so no line begins with "$GSENSOR,".
-        QTest::newRow("LF CR ends hide the G-sensor lines")
-            << QByteArray(kGroup).replace("\n", "\n\r") << QStringList();
+        row("LF CR ends hide the G-sensor lines", QByteArray(kGroup).replace("\n", "\n\r"), "");
     }
     void load() {
         QFETCH(QByteArray, log);
-        QFETCH(QStringList, entries);
+        QFETCH(QString, entries);
         const Track track = Load(log);
         const QList<TrackEntry*> list = Entries(track.get());
-        QCOMPARE(list.size(), entries.size());
+        const QStringList want = entries.split('|', Qt::SkipEmptyParts);
+        QCOMPARE(list.size(), want.size());
         for (int i = 0; i < list.size(); ++i) {
             QCOMPARE(list[i]->index, i);
-            const QString diff = CheckFields(list[i]->sample, entries[i]);
+            const QString diff = CheckFields(list[i]->sample, want[i]);
             QVERIFY2(diff.isEmpty(), qPrintable(QString("entry %1: %2").arg(i).arg(diff)));
         }
     }
@@ -153,31 +148,24 @@ private slots:
         if (name.startsWith("ublox"))
             return;  // binary: anything but a crash will do
         QCOMPARE(list.size(), int(log.count("$GSENSOR,")));
-        int fixes = 0;
-        for (TrackEntry* e : list) {
-            if (e->sample.valid > 0) {
-                ++fixes;
-                QVERIFY(e->sample.lat != 0);
-            }
-        }
+        const auto fixes = std::count_if(list.begin(), list.end(), [](const TrackEntry* e) {
+            return e->sample.valid > 0 && e->sample.lat != 0;
+        });
         // The multi-GNSS captures give their positions with GN talkers only.
         if (name != "neo-m8n.log" && name != "mtk-3301.log")
             QVERIFY2(fixes > 0, "no fix");
-    }
-
-    void realLogValues() {
-        const Track track = Load(WithGsensorLines(ReadRealLog("gpslim236.log")));
-        const QList<TrackEntry*> list = Entries(track.get());
-        QCOMPARE(list.size(), 20);
-        // GSA comes before the GSV sentences of its second, so it marks no slot in use.
-        QCOMPARE(CheckFields(list[0]->sample,
-                             "sentences=63 valid=1 fix_mode=3 lat=4854.2575 lon=219.9816 hour=18 "
-                             "minute=52 second=44 year=106 month=6 day=21 altitude=124.4 hdop=1.7 "
-                             "pdop=2.8 vdop=2.2 dir=296.61 inview_no=11 inuse_no=0 sat0.prn=30 "
-                             "sat0.elevation=79 sat0.azimuth=308 sat0.snr=20 sat10.prn=20"),
-                 QString());
-        QCOMPARE(CheckFields(list[1]->sample, "sentences=57 second=45 inview_no=0 sat0.prn=0"),
-                 QString());
+        if (name == "gpslim236.log") {
+            // GSA comes before the GSV sentences of its second, so it marks no slot in use.
+            QCOMPARE(
+                CheckFields(list[0]->sample,
+                            "sentences=63 valid=1 fix_mode=3 lat=4854.2575 lon=219.9816 "
+                            "hour=18 minute=52 second=44 year=106 month=6 day=21 "
+                            "altitude=124.4 hdop=1.7 pdop=2.8 vdop=2.2 dir=296.61 inview_no=11 "
+                            "inuse_no=0 sat0.prn=30 sat0.elevation=79 sat0.azimuth=308 "
+                            "sat0.snr=20 sat10.prn=20"),
+                QString());
+            QCOMPARE(CheckFields(list[1]->sample, "sentences=57 second=45 inview_no=0"), QString());
+        }
     }
 
     void walking() {
@@ -210,26 +198,25 @@ private slots:
         QCOMPARE(FileTypeFromExtension(path.toUtf8().constData()), type);
     }
 
-    // The analysis goes where the setting says, by default beside the executable.
+    // The analysis goes where the setting says, by default beside the executable; a log
+    // without entries removes the previous one.
     void analysisDestination() {
         const QString module_file = tmp_->filePath("out_nmea.txt");
-        SetAnalysisDestination(AnalysisDestination::ModuleFile);
-        FreeTrack(LoadTrack(Write(kGroup).toStdString()));
-        QVERIFY(QFile::exists(module_file));
-        // A log without entries removes the previous analysis.
-        QVERIFY(LoadTrack(Write(kGga).toStdString()) == nullptr);
-        QVERIFY(!QFile::exists(module_file));
-
         const QString other = tmp_->filePath("elsewhere.txt");
+        const auto load = [&](const QByteArray& log) {
+            FreeTrack(LoadTrack(Write(log).toStdString()));
+            return QString("%1%2")
+                .arg(int(QFile::exists(module_file)))
+                .arg(int(QFile::exists(other)));
+        };
+        SetAnalysisDestination(AnalysisDestination::ModuleFile);
+        QCOMPARE(load(kGroup), "10");
+        QCOMPARE(load(kGga), "00");
         SetAnalysisDestination(AnalysisDestination::Path, other.toStdString());
-        FreeTrack(LoadTrack(Write(kGroup).toStdString()));
-        QVERIFY(QFile::exists(other));
-        QVERIFY(!QFile::exists(module_file));
-
+        QCOMPARE(load(kGroup), "01");
         SetAnalysisDestination(AnalysisDestination::None);
         QVERIFY(QFile::remove(other));
-        FreeTrack(LoadTrack(Write(kGroup).toStdString()));
-        QVERIFY(!QFile::exists(other) && !QFile::exists(module_file));
+        QCOMPARE(load(kGroup), "00");
     }
 };
 
