@@ -64,8 +64,6 @@ private slots:
         QTest::newRow("nothing") << QStringList{} << 2 << "no LOG given" + usage;
         QTest::newRow("unknown option")
             << QStringList{"log.nmea", "--kml", "x"} << 2 << "unknown option --kml" + usage;
-        QTest::newRow("missing value")
-            << QStringList{"log.nmea", "--analysis"} << 2 << QByteArray();
         QTest::newRow("empty value") << QStringList{"log.nmea", "--csv="} << 2 << QByteArray();
         QTest::newRow("two logs") << QStringList{"a.nmea", "b.nmea"} << 2 << "one LOG only" + usage;
         QTest::newRow("four fraction digits")

@@ -229,13 +229,8 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QList<QByteArray>>("pieces");
         using L = QList<QByteArray>;
-        QTest::newRow("empty") << QByteArray() << L{};
         QTest::newRow("only the CR before LF dropped")
             << QByteArray("a\r\r\nb\rc\n") << L{"a\r\n", "b\rc\n"};
-        QTest::newRow("NUL passed through")
-            << QByteArray("a\0b\n", 4) << L{QByteArray("a\0b\n", 4)};
-        QTest::newRow("258 and CR LF: one piece") << QByteArray(258, 'x') + "\r\n"
-                                                  << L{QByteArray(258, 'x') + "\n"};
         QTest::newRow("259 and CR LF: two pieces") << QByteArray(259, 'x') + "\r\n"
                                                    << L{QByteArray(259, 'x'), "\n"};
         QTest::newRow("600 without line feed")

@@ -85,28 +85,21 @@ QByteArray ReferenceAnalysis(const TrackEntry* first) {
     return QByteArray::fromStdString(ToTextMode(t));
 }
 
-// A track built in memory, entry by entry, each at 09:05:03 on 2017-01-05.
-class TrackBuilder {
-public:
-    ~TrackBuilder() { FreeTrack(first_); }
-    TrackSample& Add() {
-        auto* e = new TrackEntry{count_++, {}, nullptr};
-        e->sample.year = 117;
-        e->sample.day = 5;
-        e->sample.hour = 9;
-        e->sample.minute = 5;
-        e->sample.second = 3;
-        *tail_ = e;
-        tail_ = &e->next;
-        return e->sample;
+// A track of count linked entries, each at 09:05:03 on 2017-01-05.
+std::vector<TrackEntry> MakeTrack(int count) {
+    std::vector<TrackEntry> track(size_t(count), TrackEntry{0, {}, nullptr});
+    for (int i = 0; i < count; ++i) {
+        TrackSample& s = track[size_t(i)].sample;
+        s.year = 117;
+        s.day = 5;
+        s.hour = 9;
+        s.minute = 5;
+        s.second = 3;
+        track[size_t(i)].index = i;
+        track[size_t(i)].next = i + 1 < count ? &track[size_t(i) + 1] : nullptr;
     }
-    const TrackEntry* first() const { return first_; }
-
-private:
-    TrackEntry* first_ = nullptr;
-    TrackEntry** tail_ = &first_;
-    int32_t count_ = 0;
-};
+    return track;
+}
 
 // The lines of one section, CR LF removed, from its title to the next empty line.
 QList<QByteArray> Section(const QByteArray& file, const QByteArray& title) {
@@ -152,15 +145,15 @@ private slots:
     }
 
     void oneEntryTwoSatellites() {
-        TrackBuilder b;
-        TrackSample& s = b.Add();
+        std::vector<TrackEntry> b = MakeTrack(1);
+        TrackSample& s = b[0].sample;
         s.sats[0] = {5, 1, 40, 120, 40};
         s.sats[1] = {12, 0, 10, 200, 0};
         s.inview_no = 2;
         s.inuse_no = 1;
         QVERIFY(!WriteFile(out_, "an older and longer analysis").isEmpty());
-        const QByteArray file = Export(b.first());
-        QCOMPARE(file, ReferenceAnalysis(b.first()));
+        const QByteArray file = Export(b.data());
+        QCOMPARE(file, ReferenceAnalysis(b.data()));
         const QList<QByteArray> snr = Section(file, "SNR");
         QCOMPARE(snr.size(), 4);
         QCOMPARE(snr[1], "          0\t   09:05:03 2017/01/05 40\t  0\t" +
@@ -190,8 +183,8 @@ private slots:
         QFETCH(double, lon);
         QFETCH(double, speed);
         QFETCH(QByteArray, printed);
-        TrackBuilder b;
-        TrackSample& s = b.Add();
+        std::vector<TrackEntry> b = MakeTrack(1);
+        TrackSample& s = b[0].sample;
         s.valid = 1;
         s.lat = lat;
         s.lon = lon;
@@ -199,23 +192,23 @@ private slots:
         s.dir = 54.7;
         s.x = -1;
         s.z = 1;
-        const QByteArray file = Export(b.first());
+        const QByteArray file = Export(b.data());
         QCOMPARE(Section(file, "GPS_INFO").value(1),
                  "    0\t    1\t" + printed + "\t-1.000\t 0.000\t 1.000\t09:05:03 2017/01/05");
-        QCOMPARE(file, ReferenceAnalysis(b.first()));
+        QCOMPARE(file, ReferenceAnalysis(b.data()));
     }
 
     void prnColumnsAcrossEntries() {
-        TrackBuilder b;
-        b.Add().sats[0] = {7, 0, 0, 0, 30};
-        b.Add().sats[3] = {9, 0, 0, 0, 25};
-        TrackSample& third = b.Add();
+        std::vector<TrackEntry> b = MakeTrack(3);
+        b[0].sample.sats[0] = {7, 0, 0, 0, 30};
+        b[1].sample.sats[3] = {9, 0, 0, 0, 25};
+        TrackSample& third = b[2].sample;
         third.sats[0] = {7, 0, 0, 0, 33};
         third.sats[1] = {7, 0, 0, 0, 31};    // a later slot with the same PRN wins
         third.sats[2] = {100, 0, 0, 0, 50};  // outside the table
         third.sats[4] = {-1, 0, 0, 0, 50};
-        const QByteArray file = Export(b.first());
-        QCOMPARE(file, ReferenceAnalysis(b.first()));
+        const QByteArray file = Export(b.data());
+        QCOMPARE(file, ReferenceAnalysis(b.data()));
         QCOMPARE(Section(file, "PRN_SNR"),
                  (QList<QByteArray>{"index\tPRN_07\tPRN_09\t", "    0\t    30\t     0\t",
                                     "    1\t     0\t    25\t", "    2\t    31\t     0\t"}));
@@ -224,15 +217,15 @@ private slots:
     }
 
     void tableRowsEndAt3072() {
-        TrackBuilder b;
+        std::vector<TrackEntry> b = MakeTrack(3100);
         for (int i = 0; i < 3100; ++i) {
-            TrackSample& s = b.Add();
+            TrackSample& s = b[size_t(i)].sample;
             s.sats[0] = {3, 1, 0, 0, 20 + i % 5};
             if (i >= 3072)
                 s.sats[1] = {44, 0, 0, 0, 35};  // never in the table
         }
-        const QByteArray file = Export(b.first());
-        QCOMPARE(file, ReferenceAnalysis(b.first()));
+        const QByteArray file = Export(b.data());
+        QCOMPARE(file, ReferenceAnalysis(b.data()));
         const QList<QByteArray> rows = Section(file, "PRN_SNR");
         QCOMPARE(rows.size(), 3101);
         QCOMPARE(rows[0], QByteArray("index\tPRN_03\t"));
@@ -241,23 +234,21 @@ private slots:
     }
 
     void oddValuesMatchPrintf() {
-        TrackBuilder b;
-        for (const double v :
-             {1e300, -HUGE_VAL, std::nan(""), 5e-324, 1e15, -999.9995, 0.05, 123456789.987654321}) {
-            TrackSample& s = b.Add();
-            s.lat = v;
-            s.lon = -v;
-            s.speed = v;
-            s.dir = v / 3;
-            s.x = v * 7;
+        const double odd[] = {1e300,     -HUGE_VAL, std::nan(""), 5e-324,
+                              -999.9995, 0.05,      1.2e8 + 1e-7};
+        std::vector<TrackEntry> b = MakeTrack(std::size(odd));
+        for (size_t i = 0; i < b.size(); ++i) {
+            TrackSample& s = b[i].sample;
+            s.lat = s.speed = odd[i];
+            s.lon = s.x = -odd[i] / 3;
+            s.dir = odd[i] * 7;
             s.year = 2147483647 - 1900;
-            s.month = -1;
-            s.hour = -5;
+            s.month = s.hour = -1;
             s.valid = -2147483647 - 1;
             s.sats[5] = {50, 1, 0, 0, 2147483647};
             s.sats[6] = {51, 1, 0, 0, -2147483647 - 1};
         }
-        QCOMPARE(Export(b.first()), ReferenceAnalysis(b.first()));
+        QCOMPARE(Export(b.data()), ReferenceAnalysis(b.data()));
     }
 
     void realLogs_data() {
@@ -284,10 +275,9 @@ private slots:
 
     void unwritablePath() {
         QVERIFY(QDir(tmp_->path()).mkpath("folder/inside"));
-        TrackBuilder b;
-        b.Add();
+        const std::vector<TrackEntry> b = MakeTrack(1);
         for (const char* path : {"no/such/folder/out_nmea.txt", "folder"})
-            QCOMPARE(ExportTrackAnalysis(b.first(), tmp_->filePath(path).toStdString()), -1);
+            QCOMPARE(ExportTrackAnalysis(b.data(), tmp_->filePath(path).toStdString()), -1);
         QCOMPARE(messages_, QStringList(2, "Vantrail: Open out nmea file fail!"));
     }
 };
