@@ -1,9 +1,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <memory>
 
@@ -11,7 +8,6 @@
 #include "app/message.h"
 #include "nmea_test_util.h"
 #include "real_logs.h"
-#include "track/text_line_reader.h"
 #include "track/track.h"
 #include "track/utc_clock.h"
 
@@ -100,6 +96,14 @@ private slots:
             "x=0.007 y=0.008 z=0.009|x=-1");
         row("100,000-character line then a group", QByteArray(100000, 'a') + "\n" + kGroup,
             "sentences=59");
+        QByteArray lines;  // crossing the reader's block boundaries, CR LF split included
+        QStringList each;
+        for (int i = 0; i < 1100; ++i) {
+            lines +=
+                "$GSENSOR,1,2," + QByteArray::number(i) + QByteArray(180 + i % 59, ',') + "\r\n";
+            each << "z=" + FieldText(i / 1000.0);
+        }
+        row("many lines over block boundaries", lines, each.join('|'));
         // The CR starts the next line, so no line begins with "$GSENSOR,".
         row("LF CR ends hide the G-sensor lines", QByteArray(kGroup).replace("\n", "\n\r"), "");
     }
@@ -220,51 +224,5 @@ private slots:
     }
 };
 
-// Pieces of a file as a text-mode fgets with 260 bytes gives them.
-class TestTextLineReader : public QObject {
-    Q_OBJECT
-
-private slots:
-    void pieces_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QList<QByteArray>>("pieces");
-        using L = QList<QByteArray>;
-        QTest::newRow("only the CR before LF dropped")
-            << QByteArray("a\r\r\nb\rc\n") << L{"a\r\n", "b\rc\n"};
-        QTest::newRow("259 and CR LF: two pieces") << QByteArray(259, 'x') + "\r\n"
-                                                   << L{QByteArray(259, 'x'), "\n"};
-        QTest::newRow("600 without line feed")
-            << QByteArray(600, 'y')
-            << L{QByteArray(259, 'y'), QByteArray(259, 'y'), QByteArray(82, 'y')};
-        // Lines that cross the reader's block boundaries, CR LF split included.
-        QByteArray many;
-        L many_pieces;
-        for (int i = 0; i < 1100; ++i) {
-            const QByteArray text = QByteArray(200 + i % 59, char('a' + i % 26));
-            many += text + "\r\n";
-            many_pieces << text + "\n";
-        }
-        QTest::newRow("many lines over block boundaries") << many << many_pieces;
-    }
-    void pieces() {
-        QFETCH(QByteArray, file);
-        QFETCH(QList<QByteArray>, pieces);
-        QTemporaryDir tmp;
-        const QString path = WriteFile(tmp.filePath("f"), file);
-        const int fd = open(path.toLocal8Bit().constData(), O_RDONLY);
-        QVERIFY(fd >= 0);
-        TextLineReader reader(fd);
-        QList<QByteArray> got;
-        std::string_view piece;
-        while (reader.Next(&piece)) got << QByteArray(piece.data(), qsizetype(piece.size()));
-        close(fd);
-        QCOMPARE(got, pieces);
-    }
-};
-
-int main(int argc, char** argv) {
-    TestTrack track;
-    TestTextLineReader reader;
-    return QTest::qExec(&track, argc, argv) | QTest::qExec(&reader, argc, argv);
-}
+QTEST_APPLESS_MAIN(TestTrack)
 #include "test_track.moc"
