@@ -51,6 +51,7 @@ private slots:
     void init() {
         tmp_ = std::make_unique<QTemporaryDir>();
         QVERIFY(tmp_->isValid());
+        Write("log.nmea", kGroup);
     }
     void cleanup() { tmp_.reset(); }
 
@@ -85,7 +86,6 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QByteArray, err);
-        Write("log.nmea", kGroup);
         const Run r = RunTool(args, tmp_->path());
         QCOMPARE(r.status, status);
         if (status == 0) {
@@ -100,26 +100,23 @@ private slots:
             QVERIFY(r.err.contains("usage: vantrail-track LOG"));
     }
 
-    void summary() {
-        Write("log.nmea", kGroup);
-        const Run r = RunTool({"log.nmea", "--summary"}, tmp_->path());
+    // Every output of one run; a bare run prints the summary too.
+    void outputs() {
+        const QDir bin = QFileInfo(VANTRAIL_TRACK_TOOL).dir();
+        const QStringList beside_tool = bin.entryList(QDir::Files);
+        const Run r = RunTool({"log.nmea", "--summary", "--csv", "t.csv", "--gpx", "t.gpx", "--now",
+                               "2026-12-05T10:20:30.450Z"},
+                              tmp_->path());
         QCOMPARE(r.status, 0);
         // One minute of latitude apart is 1.853 km; speeds 41.5 and 55.6 km/h from RMC.
         QCOMPARE(r.out, QByteArray("entries: 3\nvalid fixes: 2\nduration: 0:00:03\n"
                                    "distance: 1.853 km\nmax speed: 55.6 km/h\n"
                                    "peak acceleration: 1.300 g\n"));
-        // The summary is also what a bare run prints.
         QCOMPARE(RunTool({"log.nmea"}, tmp_->path()).out, r.out);
-    }
+        QCOMPARE(bin.entryList(QDir::Files), beside_tool);
+        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files),
+                 (QStringList{"log.nmea", "t.csv", "t.gpx"}));
 
-    void csv() {
-        const QDir bin = QFileInfo(VANTRAIL_TRACK_TOOL).dir();
-        const QStringList beside_tool = bin.entryList(QDir::Files);
-        Write("log.nmea", kGroup);
-        const Run r = RunTool({"log.nmea", "--csv", "t.csv", "--now", "2026-12-05T10:20:30.450Z"},
-                              tmp_->path());
-        QCOMPARE(r.status, 0);
-        QVERIFY(r.out.isEmpty());
         const QList<QByteArray> rows = ReadFile(Path("t.csv")).split('\n');
         QCOMPARE(rows.size(), 5);  // header, three rows, the empty text after the last line feed
         QCOMPARE(rows[0], QByteArray("index,utc,valid,lat,lon,altitude,speed_kmh,course,x,y,z,"
@@ -128,14 +125,7 @@ private slots:
                                      "41.4848,84.4,0.3,-0.4,1.2,0,0"));
         // The last entry has no RMC: the date comes from --now.
         QVERIFY(rows[3].startsWith("2,2026-12-05T12:35:21.00Z,0,0.00000000,0.00000000,0,0,0,"));
-        QCOMPARE(bin.entryList(QDir::Files), beside_tool);
-        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files), (QStringList{"log.nmea", "t.csv"}));
-    }
 
-    void gpx() {
-        Write("log.nmea", kGroup);
-        const Run r = RunTool({"log.nmea", "--gpx", "t.gpx"}, tmp_->path());
-        QCOMPARE(r.status, 0);
         QXmlStreamReader xml(ReadFile(Path("t.gpx")));
         QStringList seen;
         while (!xml.atEnd()) {

@@ -166,35 +166,26 @@ private slots:
         QVERIFY(!file.contains("\n\n"));
     }
 
-    void gpsInfoRows_data() {
-        QTest::addColumn<double>("lat");
-        QTest::addColumn<double>("lon");
-        QTest::addColumn<double>("speed");
-        QTest::addColumn<QByteArray>("printed");  // lon, lat, dir, speed
-        QTest::newRow("south and west") << -2503.123 << -4540.5 << 41.4848
-                                        << QByteArray("-4540.500\t-2503.123\t54.700\t\t41.5");
-        QTest::newRow("no fix: negative zero")
-            << -0.0 << -0.0 << 0.0 << QByteArray("-0.000\t-0.000\t54.700\t\t0.0");
-        QTest::newRow("rounding ties to even")
-            << 0.0625 << 0.0005 << 0.25 << QByteArray(" 0.001\t 0.062\t54.700\t\t0.2");
-    }
+    // South and west; no fix (negative zero); ties rounding to even.
     void gpsInfoRows() {
-        QFETCH(double, lat);
-        QFETCH(double, lon);
-        QFETCH(double, speed);
-        QFETCH(QByteArray, printed);
-        std::vector<TrackEntry> b = MakeTrack(1);
-        TrackSample& s = b[0].sample;
-        s.valid = 1;
-        s.lat = lat;
-        s.lon = lon;
-        s.speed = speed;
-        s.dir = 54.7;
-        s.x = -1;
-        s.z = 1;
+        const double values[3][3] = {
+            {-2503.123, -4540.5, 41.4848}, {-0.0, -0.0, 0}, {0.0625, 0.0005, 0.25}};
+        std::vector<TrackEntry> b = MakeTrack(3);
+        for (int i = 0; i < 3; ++i) {
+            TrackSample& s = b[size_t(i)].sample;
+            s.valid = 1;
+            s.lat = values[i][0];
+            s.lon = values[i][1];
+            s.speed = values[i][2];
+            s.dir = 54.7;
+            s.x = -1;
+        }
         const QByteArray file = Export(b.data());
-        QCOMPARE(Section(file, "GPS_INFO").value(1),
-                 "    0\t    1\t" + printed + "\t-1.000\t 0.000\t 1.000\t09:05:03 2017/01/05");
+        const QByteArray tail = "\t-1.000\t 0.000\t 0.000\t09:05:03 2017/01/05";
+        QCOMPARE(Section(file, "GPS_INFO").mid(1),
+                 (QList<QByteArray>{"    0\t    1\t-4540.500\t-2503.123\t54.700\t\t41.5" + tail,
+                                    "    1\t    1\t-0.000\t-0.000\t54.700\t\t0.0" + tail,
+                                    "    2\t    1\t 0.001\t 0.062\t54.700\t\t0.2" + tail}));
         QCOMPARE(file, ReferenceAnalysis(b.data()));
     }
 
