@@ -194,17 +194,6 @@ private slots:
         QCOMPARE(Apply(kVtg), 1);
         QCOMPARE(parser_->Fill(), size_t(0));
     }
-
-    void popInOrder() {
-        const QByteArray bytes = kVtg + "$GSENSOR,1,2,3,A*00\n\r";
-        QCOMPARE(parser_->Feed(bytes.constData(), size_t(bytes.size())), int(bytes.size()));
-        SentenceRecord r;
-        QCOMPARE(int(parser_->Pop(&r)), int(kSentenceVtg));
-        QCOMPARE(std::get<VtgRecord>(r).speed_kmh, 10.2);
-        QCOMPARE(int(parser_->Pop(&r)), int(kSentenceGsensor));
-        QCOMPARE(std::get<GsensorRecord>(r).z, 0.003);
-        QCOMPARE(int(parser_->Pop(&r)), int(kSentenceNone));
-    }
 };
 
 QTEST_APPLESS_MAIN(TestSentenceParser)

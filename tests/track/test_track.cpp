@@ -178,12 +178,10 @@ private slots:
         QCOMPARE(AdvanceSample(cursor)->index, 1);
         QCOMPARE(CurrentSample(cursor)->index, 1);
         QCOMPARE(AdvanceSample(cursor)->index, 2);
-        QVERIFY(AdvanceSample(cursor) == nullptr);
-        QVERIFY(cursor == nullptr);
+        QVERIFY(AdvanceSample(cursor) == nullptr && cursor == nullptr);
         QVERIFY(AdvanceSample(cursor) == nullptr);
         QCOMPARE(FindSample(track.get(), 2)->index, 2);
-        QVERIFY(FindSample(track.get(), 3) == nullptr);
-        QVERIFY(FindSample(track.get(), -1) == nullptr);
+        QVERIFY(FindSample(track.get(), 3) == nullptr && FindSample(track.get(), -1) == nullptr);
     }
 
     void fileType_data() {
