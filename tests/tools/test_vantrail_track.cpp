@@ -153,9 +153,7 @@ private slots:
         const QString log = Write("log.nmea", WithGsensorLines(ReadRealLog(name)));
         const Run r =
             RunTool({log, "--analysis", Path("tool.txt"), "--now", "2026-12-05T10:20:30.450Z"});
-        QCOMPARE(r.status, 0);
-        QVERIFY(r.err.isEmpty());
-
+        QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
         SetUtcClock(FixedNow);
         SetAnalysisDestination(AnalysisDestination::Path, Path("player.txt").toStdString());
         FreeTrack(LoadTrack(log.toStdString()));

@@ -118,10 +118,9 @@ private slots:
     }
     void appendFixed() {
         QFETCH(double, value);
-        QCOMPARE(Fixed(value, 6, 3), Printf("%6.3f", value));
-        QCOMPARE(Fixed(value, 3, 1), Printf("%3.1f", value));
-        QCOMPARE(Fixed(value, 0, 0), Printf("%0.0f", value));
-        QCOMPARE(Fixed(value, 10, 6), Printf("%10.6f", value));
+        for (const auto& [width, precision, format] :
+             {std::tuple{6, 3, "%6.3f"}, {3, 1, "%3.1f"}, {0, 0, "%0.0f"}, {10, 6, "%10.6f"}})
+            QCOMPARE(Fixed(value, width, precision), Printf(format, value));
     }
 
     // Random doubles of every magnitude that matters, and exact ties at the third decimal.
