@@ -115,9 +115,12 @@ class TestTrackExport : public QObject {
     QStringList messages_;
     QString out_;
 
+    // The file written, or a marker when it is not the reference's bytes.
     QByteArray Export(const TrackEntry* first) {
         const int result = ExportTrackAnalysis(first, out_.toStdString());
-        return result == 0 ? ReadFile(out_) : "<result " + QByteArray::number(result) + ">";
+        const QByteArray file =
+            result == 0 ? ReadFile(out_) : "<result " + QByteArray::number(result) + ">";
+        return file == ReferenceAnalysis(first) ? file : "<not the reference>";
     }
 
 private slots:
@@ -148,7 +151,6 @@ private slots:
         s.inuse_no = 1;
         QVERIFY(!WriteFile(out_, "an older and longer analysis").isEmpty());
         const QByteArray file = Export(b.data());
-        QCOMPARE(file, ReferenceAnalysis(b.data()));
         const QList<QByteArray> snr = Section(file, "SNR");
         QCOMPARE(snr.size(), 4);
         QCOMPARE(snr[1], "          0\t   09:05:03 2017/01/05 40\t  0\t" +
@@ -180,7 +182,6 @@ private slots:
                  (QList<QByteArray>{"    0\t    1\t-4540.500\t-2503.123\t54.700\t\t41.5" + tail,
                                     "    1\t    1\t-0.000\t-0.000\t54.700\t\t0.0" + tail,
                                     "    2\t    1\t 0.001\t 0.062\t54.700\t\t0.2" + tail}));
-        QCOMPARE(file, ReferenceAnalysis(b.data()));
     }
 
     void prnColumnsAcrossEntries() {
@@ -193,7 +194,6 @@ private slots:
         third.sats[2] = {100, 0, 0, 0, 50};  // outside the table
         third.sats[4] = {-1, 0, 0, 0, 50};
         const QByteArray file = Export(b.data());
-        QCOMPARE(file, ReferenceAnalysis(b.data()));
         QCOMPARE(Section(file, "PRN_SNR"),
                  (QList<QByteArray>{"index\tPRN_07\tPRN_09\t", "    0\t    30\t     0\t",
                                     "    1\t     0\t    25\t", "    2\t    31\t     0\t"}));
@@ -210,7 +210,6 @@ private slots:
                 s.sats[1] = {44, 0, 0, 0, 35};  // never in the table
         }
         const QByteArray file = Export(b.data());
-        QCOMPARE(file, ReferenceAnalysis(b.data()));
         const QList<QByteArray> rows = Section(file, "PRN_SNR");
         QCOMPARE(rows.size(), 3101);
         QCOMPARE(rows[3072], QByteArray(" 3071\t    21\t"));
@@ -225,11 +224,10 @@ private slots:
         QFETCH(QString, name);
         const QString log =
             WriteFile(tmp_->filePath("log.nmea"), WithGsensorLines(ReadRealLog(name)));
-        TrackEntry* track = LoadTrack(log.toStdString());
-        const QByteArray file = Export(track);
-        const QByteArray want = track ? ReferenceAnalysis(track) : QByteArray("<missing>");
-        FreeTrack(track);
-        QCOMPARE(file, want);
+        const std::unique_ptr<TrackEntry, decltype(&FreeTrack)> track(LoadTrack(log.toStdString()),
+                                                                      FreeTrack);
+        QVERIFY(track);
+        QCOMPARE(Export(track.get()), ReferenceAnalysis(track.get()));
     }
 
     void emptyTrackRemovesOldFile() {
