@@ -2,11 +2,13 @@
 // Helpers shared by the track tests: sentences with real checksums, sample fields by name.
 
 #include <QByteArray>
+#include <QFile>
+#include <QMap>
 #include <QString>
-#include <QStringList>
 
 #include <chrono>
 #include <cmath>
+#include <type_traits>
 
 #include "track/track_sample.h"
 
@@ -25,86 +27,53 @@ inline std::chrono::system_clock::time_point FixedNow() {
            seconds(30) + milliseconds(450);
 }
 
-// A sample field by its name, as text ("-0" kept apart from "0" for doubles).
-inline QString SampleField(const TrackSample& s, const QString& name) {
-    const auto d = [](double v) {
-        return std::signbit(v) && v == 0 ? QStringLiteral("-0") : QString::number(v, 'g', 15);
-    };
-    if (name == "sentences")
-        return QString::number(s.sentences);
-    if (name == "year")
-        return QString::number(s.year);
-    if (name == "month")
-        return QString::number(s.month);
-    if (name == "day")
-        return QString::number(s.day);
-    if (name == "hour")
-        return QString::number(s.hour);
-    if (name == "minute")
-        return QString::number(s.minute);
-    if (name == "second")
-        return QString::number(s.second);
-    if (name == "hundredths")
-        return QString::number(s.hundredths);
-    if (name == "valid")
-        return QString::number(s.valid);
-    if (name == "fix_mode")
-        return QString::number(s.fix_mode);
-    if (name == "pdop")
-        return d(s.pdop);
-    if (name == "hdop")
-        return d(s.hdop);
-    if (name == "vdop")
-        return d(s.vdop);
-    if (name == "lat")
-        return d(s.lat);
-    if (name == "lon")
-        return d(s.lon);
-    if (name == "altitude")
-        return d(s.altitude);
-    if (name == "speed")
-        return d(s.speed);
-    if (name == "dir")
-        return d(s.dir);
-    if (name == "mag_dir")
-        return d(s.mag_dir);
-    if (name == "x")
-        return d(s.x);
-    if (name == "y")
-        return d(s.y);
-    if (name == "z")
-        return d(s.z);
-    if (name == "inuse_no")
-        return QString::number(s.inuse_no);
-    if (name == "inview_no")
-        return QString::number(s.inview_no);
-    // sat<k>.<field>
-    if (name.startsWith("sat")) {
-        const QStringList parts = name.mid(3).split('.');
-        const SatelliteSlot& slot = s.sats[parts[0].toInt()];
-        const QString& f = parts[1];
-        if (f == "prn")
-            return QString::number(slot.prn);
-        if (f == "used")
-            return QString::number(slot.used);
-        if (f == "elevation")
-            return QString::number(slot.elevation);
-        if (f == "azimuth")
-            return QString::number(slot.azimuth);
-        if (f == "snr")
-            return QString::number(slot.snr);
-    }
-    return "<unknown field " + name + ">";
+inline QString WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size()
+               ? path
+               : QString();
 }
 
-// Compares "name=value name=value ..." against a sample; returns the first difference.
+inline QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Doubles keep "-0" apart from "0".
+template <typename T>
+QString FieldText(T v) {
+    if constexpr (std::is_floating_point_v<T>)
+        return std::signbit(v) && v == 0 ? QStringLiteral("-0") : QString::number(v, 'g', 15);
+    else
+        return QString::number(v);
+}
+
+// Compares "name=value ..." (sat<k>.<field> for slots) against a sample; returns the first
+// difference.
 inline QString CheckFields(const TrackSample& s, const QString& expected) {
+#define FIELD(f) {#f, FieldText(s.f)}
+    QMap<QString, QString> got{
+        FIELD(sentences), FIELD(year),   FIELD(month),      FIELD(day),      FIELD(hour),
+        FIELD(minute),    FIELD(second), FIELD(hundredths), FIELD(valid),    FIELD(fix_mode),
+        FIELD(pdop),      FIELD(hdop),   FIELD(vdop),       FIELD(lat),      FIELD(lon),
+        FIELD(altitude),  FIELD(speed),  FIELD(dir),        FIELD(mag_dir),  FIELD(x),
+        FIELD(y),         FIELD(z),      FIELD(inuse_no),   FIELD(inview_no)};
+#undef FIELD
+    for (int k = 0; k < kMaxSatellites; ++k) {
+        const SatelliteSlot& t = s.sats[k];
+        const QString p = QString("sat%1.").arg(k);
+        got[p + "prn"] = FieldText(t.prn);
+        got[p + "used"] = FieldText(t.used);
+        got[p + "elevation"] = FieldText(t.elevation);
+        got[p + "azimuth"] = FieldText(t.azimuth);
+        got[p + "snr"] = FieldText(t.snr);
+    }
     for (const QString& pair : expected.split(' ', Qt::SkipEmptyParts)) {
         const QString name = pair.section('=', 0, 0);
         const QString want = pair.section('=', 1);
-        const QString got = SampleField(s, name);
-        if (got != want)
-            return name + ": got " + got + ", want " + want;
+        const QString value = got.value(name, "<unknown field>");
+        if (value != want)
+            return name + ": got " + value + ", want " + want;
     }
     return {};
 }

@@ -4,18 +4,18 @@
 
 #include <QByteArray>
 #include <QDir>
-#include <QFile>
-#include <QList>
 #include <QRegularExpression>
 #include <QStringList>
+
+#include "nmea_test_util.h"
 
 inline QStringList RealLogNames() {
     return QDir(VANTRAIL_TEST_DATA "/real-nmea").entryList({"*.log"}, QDir::Files, QDir::Name);
 }
 
 inline QByteArray ReadRealLog(const QString& name) {
-    QFile f(VANTRAIL_TEST_DATA "/real-nmea/" + name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    const QByteArray log = ReadFile(VANTRAIL_TEST_DATA "/real-nmea/" + name);
+    return log == "<missing>" ? QByteArray() : log;
 }
 
 // A new second starts at a GGA, RMC, GLL or ZDA (any talker) with another hhmmss than the
@@ -33,16 +33,13 @@ inline QByteArray WithGsensorLines(const QByteArray& log) {
     };
     for (const QByteArray& line : log.split('\n')) {
         const auto m = timed.match(QString::fromLatin1(line));
-        if (m.hasMatch()) {
-            const QByteArray t = (m.captured(1) + m.captured(2)).toLatin1();
-            if (!second.isEmpty() && t != second)
-                out += gsensor();
+        const QByteArray t = (m.captured(1) + m.captured(2)).toLatin1();
+        if (m.hasMatch() && !second.isEmpty() && t != second)
+            out += gsensor();
+        if (m.hasMatch())
             second = t;
-        }
         out += line + '\n';
     }
     out.chop(1);  // split added one line feed too many
-    if (!out.endsWith('\n'))
-        out += '\n';
-    return out + gsensor();
+    return out + (out.endsWith('\n') ? "" : "\n") + gsensor();
 }
