@@ -82,8 +82,7 @@ void CVantrailDlg::InitDialog() {
 void CVantrailDlg::Layout(int cx, int cy) {
     if (!initialised_ || !videoPage_)
         return;
-    videoPage_->setGeometry(0, 0, cx - kLeftColumnReserve, cy / 2);
-    videoPage_->PlacePages();
+    videoPage_->Move(QRect(0, 0, cx - kLeftColumnReserve, cy / 2));
     mapWindow_->setGeometry(0, cy / 2 + kPageGap, cx - kLeftColumnReserve, cy / 2);
     controlForm_->setGeometry(cx - kFormWidth, 0, kFormWidth, cy);
 }
@@ -92,9 +91,8 @@ void CVantrailDlg::resizeEvent(QResizeEvent* event) {
     // The resize made while the window was still hidden arrives at its first showing, without
     // an old size; initialisation laid the pages out for it already.
     if (initialised_ && videoPage_ && event->oldSize().isValid()) {
-        videoPage_->setGeometry(0, 0, event->size().width() - kLeftColumnReserve,
-                                event->size().height() / 2);
-        videoPage_->PlacePages();
+        videoPage_->Move(
+            QRect(0, 0, event->size().width() - kLeftColumnReserve, event->size().height() / 2));
     }
     CBitmapDialog::resizeEvent(event);
 }

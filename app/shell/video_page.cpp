@@ -54,6 +54,14 @@ void CVideoPage::PlacePages() {
         form->Player()->PlaceVideoWindow();
 }
 
+void CVideoPage::Move(const QRect& geometry) {
+    // A visible page that changes size places the others from its resize event.
+    const bool placedByResize = isVisible() && geometry.size() != size();
+    setGeometry(geometry);
+    if (!placedByResize)
+        PlacePages();
+}
+
 void CVideoPage::resizeEvent(QResizeEvent* event) {
     CBitmapDialog::resizeEvent(event);
     // A resize made while the page was hidden arrives late, when it is first shown, without

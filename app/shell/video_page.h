@@ -16,6 +16,8 @@ public:
 
     // Places the video area, the control form and the map window after a change of size.
     void PlacePages();
+    // Moves the page; the other pages follow it whether or not its size changed.
+    void Move(const QRect& geometry);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
