@@ -72,6 +72,13 @@ bool IsClip(int type) {
     return type == 1 || type == 2;
 }
 
+// A sample's position in decimal degrees, as the map page takes it.
+struct Degrees {
+    explicit Degrees(const TrackSample& s) { NmeaToDegrees(s.lat, s.lon, &lat, &lon); }
+    double lat = 0;
+    double lon = 0;
+};
+
 }  // namespace
 
 CControlForm::CControlForm(QWidget* parent) : QWidget(parent) {
@@ -240,11 +247,6 @@ void CControlForm::ShowOnInstruments(const TrackEntry* entry) {
     }
 }
 
-void CControlForm::GiveTrackToInstruments(const TrackEntry* first) {
-    for (CSpeedoMeter* m : {gsensorChart_, compass_, speedometer_, satelliteChart_})
-        m->SetSampleList(first);
-}
-
 void CControlForm::MovePositionSlider(int pos, bool respectHeldThumb) {
     if (!respectHeldThumb || !positionSlider_->ThumbHeld())
         positionSlider_->setValue(pos);
@@ -267,9 +269,11 @@ int CControlForm::OpenRecording() {
 
     FreeTrack(track_);
     track_ = cursor_ = nullptr;
-    GiveTrackToInstruments(nullptr);
-    for (CSpeedoMeter* m : {gsensorChart_, compass_, speedometer_, satelliteChart_})
+    // No instrument may keep an entry of the released track.
+    for (CSpeedoMeter* m : {gsensorChart_, compass_, speedometer_, satelliteChart_}) {
+        m->SetSampleList(nullptr);
         m->SetCurrentSample(nullptr);
+    }
 
     lastIndex_ = 0;
     const std::string logPath = LogPathFor(path, type);
@@ -278,7 +282,8 @@ int CControlForm::OpenRecording() {
     } else {
         track_ = LoadTrack(logPath);
         cursor_ = track_;
-        GiveTrackToInstruments(track_);
+        for (CSpeedoMeter* m : {gsensorChart_, compass_, speedometer_, satelliteChart_})
+            m->SetSampleList(track_);
     }
     if (track_ == nullptr) {
         ShowMessage(FormatText("No Nmea Data : %s", logPath.c_str()));
@@ -287,19 +292,17 @@ int CControlForm::OpenRecording() {
 
     for (const TrackEntry* e = track_; e != nullptr; e = e->next) {
         if (e->sample.valid > 0 && map_.PageLoaded()) {
-            double lat = 0, lon = 0;
-            NmeaToDegrees(e->sample.lat, e->sample.lon, &lat, &lon);
-            map_.AddPolyLinePoint(lat, lon);
+            const Degrees at(e->sample);
+            map_.AddPolyLinePoint(at.lat, at.lon);
         }
         lastIndex_ = e->index;
     }
     if (map_.PageLoaded()) {
         map_.DrawPolyLine();
-        double lat = 0, lon = 0;
-        NmeaToDegrees(track_->sample.lat, track_->sample.lon, &lat, &lon);
-        map_.Reload(lat, lon, 16);
-        map_.MoveTo(lat, lon);
-        map_.RenewCursor(lat, lon);
+        const Degrees at(track_->sample);
+        map_.Reload(at.lat, at.lon, 16);
+        map_.MoveTo(at.lat, at.lon);
+        map_.RenewCursor(at.lat, at.lon);
     }
     return 0;
 }
@@ -386,10 +389,9 @@ void CControlForm::OnTimer(int id) {
     if (next == nullptr)
         return;
     if (map_.PageLoaded() && cur->sample.valid > 0 && next->sample.valid > 0) {
-        double lat = 0, lon = 0;
-        NmeaToDegrees(next->sample.lat, next->sample.lon, &lat, &lon);
-        map_.MoveTo(lat, lon);
-        map_.RenewCursor(lat, lon);
+        const Degrees at(next->sample);
+        map_.MoveTo(at.lat, at.lon);
+        map_.RenewCursor(at.lat, at.lon);
     }
     if (type == 3)
         MovePositionSlider(next->index * 100 / (lastIndex_ + 1), true);

@@ -75,7 +75,6 @@ private:
     void RedrawPlayButton();
     void ReplacePlayer();
     void ShowOnInstruments(const TrackEntry* entry);
-    void GiveTrackToInstruments(const TrackEntry* first);
     void MovePositionSlider(int pos, bool respectHeldThumb);
     void CaptureLayout();
     void ApplyLayout();

@@ -24,7 +24,6 @@ constexpr int kIcon = 128;
 constexpr int kBlackBitmap = 218;
 constexpr int kFormWidth = 772;
 constexpr int kLeftColumnReserve = 780;  // the form's width and the gap beside it
-constexpr int kPageGap = 8;
 
 QIcon AppIcon() {
     return QIcon(BitmapPath(kIcon));

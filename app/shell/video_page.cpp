@@ -13,7 +13,6 @@ constexpr int kVideoPageTemplate = 189;
 constexpr int kVideoArea = 1187;
 constexpr int kBlackBitmap = 218;
 constexpr int kSizingBorder = 4;  // pixels along the right and bottom edges
-constexpr int kPageGap = 8;
 }  // namespace
 
 CVideoPage::CVideoPage(CVantrailDlg* mainDialog)

@@ -8,6 +8,9 @@
 
 class CVantrailDlg;
 
+// Pixels between the pages of the main window.
+inline constexpr int kPageGap = 8;
+
 class CVideoPage : public CBitmapDialog {
     Q_OBJECT
 
