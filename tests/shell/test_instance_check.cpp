@@ -1,7 +1,7 @@
 #include <QTest>
 #include <QWidget>
 
-#include "app/shell/instance_check.h"
+#include "shell/instance_check.h"
 
 // Runs on an X server (the test is started under xvfb-run).
 class TestInstanceCheck : public QObject {

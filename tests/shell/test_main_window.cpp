@@ -4,8 +4,8 @@
 
 #include "app/app_state.h"
 #include "app/message.h"
-#include "app/shell/main_dialog.h"
-#include "app/shell/video_page.h"
+#include "shell/main_dialog.h"
+#include "shell/video_page.h"
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
 #include "resources/resource_ids.h"

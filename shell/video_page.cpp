@@ -1,10 +1,10 @@
-#include "app/shell/video_page.h"
+#include "shell/video_page.h"
 
 #include <QMouseEvent>
 #include <QResizeEvent>
 
 #include "app/app_state.h"
-#include "app/shell/main_dialog.h"
+#include "shell/main_dialog.h"
 #include "playback/control_form.h"
 #include "skin/dialog_template.h"
 

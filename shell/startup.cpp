@@ -1,12 +1,12 @@
-#include "app/shell/startup.h"
+#include "shell/startup.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
 #include "app/app_state.h"
 #include "app/message.h"
-#include "app/shell/instance_check.h"
-#include "app/shell/main_dialog.h"
+#include "shell/instance_check.h"
+#include "shell/main_dialog.h"
 #include "instruments/instrument_font.h"
 
 namespace {

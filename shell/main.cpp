@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "app/shell/startup.h"
+#include "shell/startup.h"
 #include "map/browser_engine.h"
 
 int main(int argc, char* argv[]) {

@@ -1,4 +1,4 @@
-#include "app/shell/main_dialog.h"
+#include "shell/main_dialog.h"
 
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -10,7 +10,7 @@
 #include <QScreen>
 
 #include "app/app_state.h"
-#include "app/shell/video_page.h"
+#include "shell/video_page.h"
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
 #include "resources/resource_ids.h"

@@ -1,4 +1,4 @@
-#include "app/shell/instance_check.h"
+#include "shell/instance_check.h"
 
 #include <xcb/xcb.h>
 
