@@ -71,6 +71,7 @@ std::string XmlEscape(const std::string& text) {
     return out;
 }
 
+// The stream keeps its error flag, so one check at the end covers every write before it.
 bool Finish(std::FILE* out) {
     return std::ferror(out) == 0;
 }

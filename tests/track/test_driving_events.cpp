@@ -164,7 +164,7 @@ private slots:
             if (log.fixes[i] != ' ')
                 route += "|" + KmlPoint(log.fixes[i]);
         }
-        if (log.fixes.count(' ') <= log.fixes.size() - 2)
+        if (route.count('|') >= 2)  // a line needs two points
             placemarks << route;
         for (const QString& event : events.split("; ", Qt::SkipEmptyParts)) {
             const QStringList p = event.split(' ');
