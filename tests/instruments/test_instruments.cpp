@@ -243,10 +243,9 @@ private slots:
         m.SetCurrentSample(track.data());
         const QImage image = m.Render();
         const Qt::Alignment centred = Qt::AlignHCenter;
-        QImage face = Face(1186);
+        const QImage face = Face(1186);
         QVERIFY(SameBox(image, WithText(face, QRect(36, 90, 20, 20), centred, 18, Qt::white, "05"),
                         QRect(36, 90, 20, 20)));
-        QPainter(&face).fillRect(36, 110, 20, 5, kRed);
         QVERIFY(SameBox(image, WithText(face, QRect(36, 117, 20, 20), centred, 18, Qt::white, "07"),
                         QRect(36, 116, 20, 14)));
         QVERIFY(SameBox(image,
@@ -318,11 +317,7 @@ private slots:
                 if (image.pixel(x, y) != face.pixel(x, y))
                     text |= QRect(x, y, 1, 1);
         QVERIFY(!text.isEmpty());
-        QVERIFY2(inside.contains(text), qPrintable(QStringLiteral("text at %1,%2 %3x%4")
-                                                       .arg(text.x())
-                                                       .arg(text.y())
-                                                       .arg(text.width())
-                                                       .arg(text.height())));
+        QVERIFY(inside.contains(text));
         for (int y = text.top(); flat && y <= text.bottom(); ++y)
             for (int x = text.left(); x <= text.right(); ++x)
                 QCOMPARE(face.pixel(x, y), face.pixel(text.topLeft()));
