@@ -1,6 +1,7 @@
 #include "library/recording_list.h"
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <climits>
 #include <ctime>
 
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QUrl>
@@ -175,7 +177,11 @@ void CRecordingList::InitListColumns() {
         {QStringLiteral("File Name"), QStringLiteral("File Type"), QStringLiteral("Date Time")});
     list_->setColumnWidth(0, 110);
     list_->setColumnWidth(1, 70);
-    list_->setColumnWidth(2, 170);
+    // The date text's width depends on the font: the column takes the widest one whole.
+    const int margins = 2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    const int widestDate =
+        list_->fontMetrics().horizontalAdvance(QStringLiteral("12:00:00 AM, 30,September,2026"));
+    list_->setColumnWidth(2, std::max(170, widestDate + margins));
     list_->setRootIsDecorated(false);
     list_->setItemsExpandable(false);
     list_->setUniformRowHeights(true);
