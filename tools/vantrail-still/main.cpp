@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "app/app_state.h"
 #include "evidence/still_caption.h"
 #include "evidence/still_frame.h"
 #include "library/recording_list.h"
@@ -32,8 +33,8 @@ constexpr const char* kUsage =
     "                same name with the extension nmea; without one the caption holds the\n"
     "                file name and clip time only)\n"
     "  --help, --version\n"
-    "Exit status: 0 written, 1 the clip cannot be decoded or the time is past its end (no\n"
-    "file is written), 2 usage error.\n";
+    "Exit status: 0 written; 1 the clip cannot be decoded, the time is past its end or LOG\n"
+    "cannot be read (no file is written); 2 usage error.\n";
 
 struct Options {
     QString clip;
@@ -125,11 +126,15 @@ int main(int argc, char** argv) {
     if (const int status = ParseArguments(argc, argv, options); status != 0)
         return status < 0 ? 0 : status;
 
+    // The program's folder as the player finds its own, not the root folder, should the core
+    // ever write a file beside the program.
+    theApp().InitModulePaths();
+
     // Paired as the player pairs a clip with its log; a clip may have none.
     const std::string clip = QFile::encodeName(options.clip).toStdString();
     QString log = options.log.value_or(
         QFile::decodeName(LogPathFor(clip, FileTypeFromExtension(clip.c_str())).c_str()));
-    if (options.log && !QFileInfo(log).isReadable())
+    if (options.log && !(QFileInfo(log).isFile() && QFileInfo(log).isReadable()))
         return Failure(QStringLiteral("cannot read %1").arg(log));
     if (!options.log && !QFileInfo(log).isFile())
         log.clear();
