@@ -49,7 +49,7 @@ QString PostedError(GstElement* pipeline) {
         return QStringLiteral("the decoder failed");
     GError* error = nullptr;
     gst_message_parse_error(message, &error, nullptr);
-    const QString text = QString::fromUtf8(error->message).simplified();
+    QString text = QString::fromUtf8(error->message).simplified();
     g_error_free(error);
     gst_message_unref(message);
     return text;

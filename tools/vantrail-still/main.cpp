@@ -44,12 +44,12 @@ struct Options {
 };
 
 int UsageError(const std::string& problem) {
-    std::fprintf(stderr, "vantrail-still: %s\n%s", problem.c_str(), kUsage);
+    (void)std::fprintf(stderr, "vantrail-still: %s\n%s", problem.c_str(), kUsage);
     return 2;
 }
 
 int Failure(const QString& problem) {
-    std::fprintf(stderr, "vantrail-still: %s\n", qUtf8Printable(problem));
+    (void)std::fprintf(stderr, "vantrail-still: %s\n", qUtf8Printable(problem));
     return 1;
 }
 
@@ -84,7 +84,7 @@ int ParseArguments(int argc, char** argv, Options& options) {
                 options.log = QString::fromLocal8Bit(optarg);
                 break;
             case 'h':
-                std::fputs(kUsage, stdout);
+                (void)std::fputs(kUsage, stdout);
                 return -1;
             case 'V':
                 std::printf("vantrail-still %s\n", kVantrailVersion);
@@ -153,8 +153,8 @@ int main(int argc, char** argv) {
         const auto second = static_cast<int32_t>(options.atMs / 1000);
         caption.sample = LogSample(log, second);
         if (!caption.sample)
-            std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
-                         qUtf8Printable(log), second);
+            (void)std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
+                               qUtf8Printable(log), second);
     }
 
     QSaveFile out(options.out);
