@@ -13,6 +13,7 @@ namespace {
 
 constexpr QRgb kBandColor = 0xff1b1f24;
 constexpr QRgb kTextColor = 0xfff2f2f2;
+// The statute mile, not the speedometer's rounder factor: a still may be shown as evidence.
 constexpr double kKmPerMile = 1.609344;
 const QString kFieldGap = QStringLiteral("   ");
 

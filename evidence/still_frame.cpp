@@ -9,10 +9,10 @@
 
 #include <memory>
 
-// GStreamer straight rather than the player's QMediaPlayer: the toolkit's backend seeks to
-// the nearest point it likes, stamps frames with container time instead of clip time, and
-// cannot seek in transport streams at all. An accurate seek here decodes from the key frame
-// before the time and hands over exactly the frame that covers it.
+// GStreamer straight rather than the player's QMediaPlayer: the toolkit's backend stamps
+// frames with container time rather than clip time, and cannot seek in a transport stream,
+// whose length it does not know. An accurate seek here decodes from the key frame before the
+// time and hands over exactly the frame that covers it.
 
 namespace {
 
