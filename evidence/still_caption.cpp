@@ -70,11 +70,18 @@ QImage DrawStillCaption(const QImage& frame, const StillCaption& caption) {
     font.setPixelSize(std::max(14, frame.width() / 60));
     const QFontMetrics metrics(font);
     const int margin = font.pixelSize() / 2;
-    const int textWidth = frame.width() - 2 * margin;
+    const QList<QStringList> lines = StillCaptionLines(caption);
+
+    // No figure is cut off: a frame narrower than the widest field gets a wider band.
+    int textWidth = frame.width() - 2 * margin;
+    for (const QStringList& fields : lines) {
+        for (const QString& field : fields)
+            textWidth = std::max(textWidth, metrics.horizontalAdvance(field));
+    }
 
     // Fields stay whole: a line that does not fit goes on in the next row.
     QStringList rows;
-    for (const QStringList& fields : StillCaptionLines(caption)) {
+    for (const QStringList& fields : lines) {
         QString row = fields.front();
         for (qsizetype i = 1; i < fields.size(); ++i) {
             const QString longer = row + kFieldGap + fields[i];
@@ -89,7 +96,7 @@ QImage DrawStillCaption(const QImage& frame, const StillCaption& caption) {
     }
 
     QImage still(
-        frame.width(),
+        textWidth + 2 * margin,
         frame.height() + static_cast<int>(rows.size()) * metrics.lineSpacing() + 2 * margin,
         QImage::Format_RGB32);
     still.fill(kBandColor);

@@ -24,5 +24,6 @@ QList<QStringList> StillCaptionLines(const StillCaption& caption);
 
 // The frame, unchanged, with the caption band below it: as wide as the frame and as tall as
 // its text, light text on a dark band in a sans font sized to the frame's width. A line too
-// wide for the frame wraps between its fields.
+// wide for the frame wraps between its fields; a frame narrower than one field gets a wider
+// band, the frame at its left.
 QImage DrawStillCaption(const QImage& frame, const StillCaption& caption);

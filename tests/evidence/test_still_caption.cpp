@@ -99,6 +99,7 @@ private slots:
         QTest::newRow("wide frame, no log") << 1280 << false << 1;
         QTest::newRow("wide frame, log") << 1280 << true << 3;
         QTest::newRow("narrow frame, log wraps between fields") << 320 << true << 4;
+        QTest::newRow("tiny frame, log widens the band") << 160 << true << 6;
     }
     void band() {
         QFETCH(int, width);
@@ -110,7 +111,8 @@ private slots:
             caption.sample = Sample(1, 4046.1508, -11153.4617, 45.2, 90.0, 0.1, -0.2, 1.0);
         const QImage still = DrawStillCaption(frame, caption);
 
-        QCOMPARE(still.width(), frame.width());
+        // Only a frame too narrow for one field widens the picture.
+        QCOMPARE(still.width() > frame.width(), width < 200);
         QVERIFY(still.height() > frame.height());
         QCOMPARE(still.copy(0, 0, frame.width(), frame.height()), frame);
         const int top = frame.height();
@@ -125,9 +127,9 @@ private slots:
                 ink = ink || RowHasInk(still, y);
             QVERIFY2(ink, qPrintable(QString("text row %1 is empty").arg(row)));
         }
-        // ...wraps rather than running off the frame's right edge...
+        // ...wraps rather than running off the right edge...
         for (int y = top; y <= bottom; ++y)
-            QVERIFY2(still.pixel(width - 2, y) == still.pixel(0, bottom),
+            QVERIFY2(still.pixel(still.width() - 2, y) == still.pixel(0, bottom),
                      qPrintable(QString::number(y)));
         // ...and the band ends a margin below the last one.
         int lastInk = bottom;
