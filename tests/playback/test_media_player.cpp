@@ -130,22 +130,6 @@ private slots:
         QVERIFY(std::abs(player_->AudioOutput()->volume() - linear) < 1e-4);
     }
 
-    void seekUnits_data() {
-        QTest::addColumn<float>("unitsPerSecond");
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<qint64>("units");
-        // 100/120 in single precision lies a little below 5/6, so targets land just after.
-        QTest::newRow("half of 120 s") << UnitsPerSecond(120) << 50 << qint64(600000014);
-        QTest::newRow("clip under a second") << UnitsPerSecond(0) << 50 << qint64(0);
-        QTest::newRow("nothing rendered yet") << 0.0f << 50 << qint64(0);
-    }
-    void seekUnits() {
-        QFETCH(float, unitsPerSecond);
-        QFETCH(int, pos);
-        QFETCH(qint64, units);
-        QCOMPARE(SeekUnits(pos, unitsPerSecond), units);
-    }
-
     void missingDecoder_data() {
         QTest::addColumn<bool>("audio");
         QTest::addColumn<bool>("video");

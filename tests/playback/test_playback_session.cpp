@@ -24,58 +24,40 @@ public:
     std::string GetSelFilePath() const override {
         return mark < 0 ? std::string() : (dir + '/' + rows[mark]).toStdString();
     }
-    int SelectNext() override { return Move(1); }
-    int SelectPrevious() override { return Move(-1); }
-
-private:
-    int Move(int step) {
-        if (rows.isEmpty())
-            return -1;
-        mark += step;
-        if (mark >= rows.size())
-            mark = 0;
-        if (mark < 0)
-            mark = int(rows.size()) - 1;
-        return mark;
-    }
+    int SelectNext() override { return Move(mark + 1 < rows.size() ? mark + 1 : 0); }
+    int SelectPrevious() override { return Move(mark > 0 ? mark - 1 : rows.size() - 1); }
+    int Move(int row) { return mark = rows.isEmpty() ? -1 : row; }
 };
 
-class FakeInstruments : public CInstrumentPanel {
-public:
-    void SetSampleList(const TrackEntry* track) override {
-        calls << (track ? "instruments:list" : "instruments:none");
-    }
-    void ShowSample(const TrackEntry* entry) override {
-        calls << (entry ? QString("instruments:show %1").arg(entry->index) : "instruments:show -");
-    }
-};
-
-class FakeMap : public CMapCalls {
+// The instruments, the map page and the transport controls.
+class FakeControls : public CInstrumentPanel, public CMapCalls, public CTransportControls {
 public:
     bool loaded = true;
-    bool PageLoaded() const override { return loaded; }
-    void AddPolyLinePoint(double a, double o) override {
-        calls << "map:AddPolyLinePoint " + Deg(a) + ' ' + Deg(o);
-    }
-    void DrawPolyLine() override { calls << "map:DrawPolyLine"; }
-    void Reload(double a, double o, int level) override {
-        calls << QString("map:Reload %1 %2 %3").arg(Deg(a), Deg(o)).arg(level);
-    }
-    void MoveTo(double a, double o) override { calls << "map:MoveTo " + Deg(a) + ' ' + Deg(o); }
-    void RenewCursor(double a, double o) override {
-        calls << "map:RenewCursor " + Deg(a) + ' ' + Deg(o);
-    }
-    void ResizeMap() override { calls << "map:ResizeMap"; }
-};
-
-class FakeControls : public CTransportControls {
-public:
     bool pauseLook = false;
     int slider = 0;
+
+    void SetSampleList(const TrackEntry* t) override { calls << (t ? "list" : "no list"); }
+    void ShowSample(const TrackEntry* e) override {
+        calls << (e ? QString("show %1").arg(e->index) : "show -");
+    }
+    bool PageLoaded() const override { return loaded; }
+    void AddPolyLinePoint(double a, double o) override { Map("AddPolyLinePoint", a, o); }
+    void DrawPolyLine() override { calls << "map:DrawPolyLine"; }
+    void Reload(double a, double o, int level) override {
+        Map("Reload", a, o, QString(" %1").arg(level));
+    }
+    void MoveTo(double a, double o) override { Map("MoveTo", a, o); }
+    void RenewCursor(double a, double o) override { Map("RenewCursor", a, o); }
+    void ResizeMap() override { calls << "map:ResizeMap"; }
     void SetPlayLook(bool pause) override { pauseLook = pause; }
     void RedrawPlayButton() override {}
     void MovePositionSlider(int pos, bool) override { slider = pos; }
     int VolumeLevel() const override { return 7; }
+
+private:
+    static void Map(const char* f, double a, double o, const QString& more = {}) {
+        calls << QString("map:%1 %2 %3").arg(f, Deg(a), Deg(o)) + more;
+    }
 };
 
 // Plays a clip of `duration` seconds by counting ticks.
@@ -132,8 +114,6 @@ class TestPlaybackSession : public QObject {
 
     std::unique_ptr<TestFixture> fx_;
     FakeList list_;
-    FakeInstruments instruments_;
-    FakeMap map_;
     FakeControls controls_;
     std::vector<std::unique_ptr<FakePlayer>> players_;
     std::unique_ptr<PlaybackSession> session_;
@@ -160,10 +140,9 @@ private slots:
         players_.clear();
         list_ = FakeList{};
         list_.dir = fx_->Dir();
-        map_.loaded = true;
         controls_ = FakeControls{};
         session_ = std::make_unique<PlaybackSession>(PlaybackSession::Parts{
-            list_, instruments_, map_, controls_, [this](CClipPlayerEvents& events) {
+            list_, controls_, controls_, controls_, [this](CClipPlayerEvents& events) {
                 players_.push_back(std::make_unique<FakePlayer>(events));
                 return ClipPlayerPtr(players_.back().get());
             }});
@@ -211,7 +190,7 @@ private slots:
         QFETCH(int, result);
         QFETCH(QStringList, messages);
         QFETCH(QStringList, map);
-        map_.loaded = page;
+        controls_.loaded = page;
         Files(files, {row}, row.isEmpty() ? -1 : 0);
         QSignalSpy loaded(session_.get(), &PlaybackSession::RecordingLoaded);
         QCOMPARE(session_->OpenRecording(), result);
@@ -293,12 +272,11 @@ private slots:
         QFETCH(QStringList, moves);
         Files({"m.nmea=" + validity}, {"m.nmea"}, 0);
         session_->PlayPause();
-        map_.loaded = page;
+        controls_.loaded = page;
         calls.clear();
         for (int i = 0; i < validity.size(); ++i) session_->OnLogTick();
         QCOMPARE(MapCalls(), moves);
-        QCOMPARE(calls.filter("instruments:show"),
-                 (QStringList{"instruments:show 0", "instruments:show 1", "instruments:show 2"}));
+        QCOMPARE(calls.filter("show"), (QStringList{"show 0", "show 1", "show 2"}));
     }
 
     // A log row's slider follows the next entry; the tick after the last entry moves on.
@@ -315,7 +293,7 @@ private slots:
         QCOMPARE(session_->CurrentSecond(), -1);
         calls.clear();
         session_->OnLogTick();
-        QCOMPARE(calls.first(), QString("instruments:show -"));
+        QCOMPARE(calls.first(), QString("show -"));
         QCOMPARE(list_.mark, 1);
         QCOMPARE(session_->LastIndex(), 2);
         QCOMPARE(session_->State(), PlaybackState::Playing);
@@ -397,8 +375,7 @@ private slots:
         calls.clear();
         controls_.slider = 40;
         session_->StopPlayback(true);
-        QCOMPARE(calls,
-                 (QStringList{"instruments:show 0", "player:SeekToSecond 0", "player:StopMedia"}));
+        QCOMPARE(calls, (QStringList{"show 0", "player:SeekToSecond 0", "player:StopMedia"}));
         QCOMPARE(session_->State(), PlaybackState::Stopped);
         QVERIFY(!session_->LogTimerActive());
         QCOMPARE(controls_.slider, 0);
