@@ -59,11 +59,11 @@ bool CVantrailApp::SaveFolderPath() const {
 
 void CVantrailApp::UpdateInetFlag() {
     const bool connected = Probe() ? Probe()() : false;
-    m_InetFlag |= 2u;  // never offline
+    m_InetFlag |= kInetOnline;  // Linux has no offline mode
     if (connected)
-        m_InetFlag |= 1u;
+        m_InetFlag |= kInetConnected;
     else
-        m_InetFlag &= ~1u;
+        m_InetFlag &= ~kInetConnected;
 }
 
 ConnectionProbe SetConnectionProbe(ConnectionProbe probe) {

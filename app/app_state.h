@@ -1,13 +1,15 @@
 #pragma once
-// Process-wide application state: where the program lives, its settings, its connection
-// flags and the registry through which its windows find each other.
+// Process-wide application state: where the program lives, its settings and its connection
+// flags. The windows are the shell's; nothing here refers to them.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-class QWidget;  // the registry only refers to windows; it never needs their definitions
+// Bits of m_InetFlag.
+inline constexpr uint32_t kInetConnected = 1u;  // the system reports a connection
+inline constexpr uint32_t kInetOnline = 2u;     // the system is not in offline mode
 
 inline constexpr const char* kDefaultMapUrl = "http://127.0.0.1/zavomap.html";
 
@@ -32,12 +34,6 @@ public:
     uint32_t m_InetFlag = 0;
     std::string folderPath;
     std::array<std::string, 1> mapUrls{kDefaultMapUrl};
-
-    // Window registry: each window records itself when it initialises.
-    QWidget* controlForm = nullptr;
-    QWidget* videoPage = nullptr;
-    QWidget* mainDialog = nullptr;
-    QWidget* mapWindow = nullptr;
 };
 
 CVantrailApp& theApp();

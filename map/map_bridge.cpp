@@ -92,14 +92,15 @@ bool CMapBridge::ProbeMapServer() {
     return false;
 }
 
-void CMapBridge::StartMap() {
+void CMapBridge::StartMap(QWidget* mapWindow) {
     if (document_)
         return;
+    mapWindow_ = mapWindow;
     document_ = std::make_unique<CJSCallDoc>();
     // Born inside the map window: a browser view moved there later drops native windows of
     // other pages (the video window among them) when its own window is torn down.
-    auto* view = new CJSCallView(theApp().mapWindow);
-    if (view->CreateInPlace(CMapDlg::kMapControlId, theApp().mapWindow) != 0)
+    auto* view = new CJSCallView(mapWindow);
+    if (view->CreateInPlace(CMapDlg::kMapControlId, mapWindow) != 0)
         view_ = view;
     else
         delete view;  // no map window to show it in
@@ -110,7 +111,7 @@ void CMapBridge::StartMap() {
         view_->SetDocument(document_.get());
 
     WriteHistoryLog("m_InetFlag: %x\n", theApp().m_InetFlag);
-    if ((theApp().m_InetFlag & 1u) == 0) {
+    if ((theApp().m_InetFlag & kInetConnected) == 0) {
         Navigate(BundledMapPageUrl());
         return;
     }
@@ -172,7 +173,7 @@ void CMapBridge::RenewCursor(double latitude, double longitude) {
 void CMapBridge::ResizeMap() {
     if (!PageLoaded())
         return;
-    const QWidget* view = GetDlgItem(theApp().mapWindow, CMapDlg::kMapControlId);
+    const QWidget* view = GetDlgItem(mapWindow_, CMapDlg::kMapControlId);
     if (view == nullptr)
         return;
     const int width = view->frameGeometry().width() - kMarginWidth;

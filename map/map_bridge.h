@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QUrl>
+#include <QWidget>
 
 #include <array>
 #include <memory>
@@ -27,10 +28,10 @@ public:
     CMapBridge(const CMapBridge&) = delete;
     CMapBridge& operator=(const CMapBridge&) = delete;
 
-    // Once per run: creates the document and the view in place of the map window's control
-    // 1080, checks the connection, probes the configured URL and shows the page found there,
-    // or our own page when discovery ends without one. Later calls do nothing.
-    void StartMap();
+    // Once per run: creates the document and the view in place of mapWindow's control 1080,
+    // checks the connection, probes the configured URL and shows the page found there, or our
+    // own page when discovery ends without one. Later calls do nothing.
+    void StartMap(QWidget* mapWindow);
     void LoadMapUrls();
     bool DetectProxy();
     bool ProbeMapServer();
@@ -61,6 +62,7 @@ private:
     QUrl UrlInUseForView() const;
     void Navigate(const QUrl& url);
 
+    QPointer<QWidget> mapWindow_;
     std::unique_ptr<CJSCallDoc> document_;
     QPointer<CJSCallView> view_;  // owned by the map window once in place
 };

@@ -33,6 +33,8 @@ protected:
 
 private:
     void InitDialog();
+    void Wire();
+    void PlaceBesideVideoPage(QSize page);
 
     QSize screenSize_;
     QIcon icon_;

@@ -132,8 +132,8 @@ private slots:
         MessageRecorder shown;
         CMapDlg dlg;
         CMapBridge bridge;
-        bridge.StartMap();
-        bridge.StartMap();  // discovery runs once
+        bridge.StartMap(&dlg);
+        bridge.StartMap(&dlg);  // discovery runs once
 
         QCOMPARE(HistoryWithoutTimes(),
                  ExpectedHistory(QStringList(messages).replaceInStrings("@URL@", url)));

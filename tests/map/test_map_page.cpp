@@ -50,10 +50,10 @@ private:
     std::unique_ptr<QTemporaryDir> tmp_;
     LoopbackHttpServer http_;
     // A map window's bridge after discovery found the recorder page.
-    bool StartWithRecorder(CMapBridge& bridge) {
+    bool StartWithRecorder(CMapBridge& bridge, CMapDlg& window) {
         theApp().mapUrls[0] = http_.Url("/zavomap.html");
         SetConnectionProbe([] { return true; });
-        bridge.StartMap();
+        bridge.StartMap(&window);
         return WaitFor([&] { return bridge.PageLoaded(); }, 15000);
     }
 
@@ -126,7 +126,7 @@ private slots:
     void wrapperTexts() {
         CMapDlg dlg;
         CMapBridge bridge;
-        QVERIFY(StartWithRecorder(bridge));
+        QVERIFY(StartWithRecorder(bridge, dlg));
         bridge.Reload(24.123456, 121.5, 16);
         bridge.AddPolyLinePoint(-33.5, -70.25);
         bridge.DrawPolyLine();
@@ -152,7 +152,7 @@ private slots:
         QFETCH(QString, expected);
         CMapDlg dlg;
         CMapBridge bridge;
-        QVERIFY(StartWithRecorder(bridge));
+        QVERIFY(StartWithRecorder(bridge, dlg));
         bridge.View()->resize(viewSize);
         bridge.ResizeMap();
         QCOMPARE(Calls(bridge.View()->page()), expected);
@@ -163,7 +163,7 @@ private slots:
         CMapDlg dlg;
         CMapBridge bridge;
         bridge.ResizeMap();  // no document yet
-        bridge.StartMap();
+        bridge.StartMap(&dlg);
         QVERIFY(!bridge.PageLoaded());
         bridge.ResizeMap();
         QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
@@ -176,7 +176,7 @@ private slots:
         dlg.resize(640, 420);
         dlg.show();
         CMapBridge bridge;
-        bridge.StartMap();
+        bridge.StartMap(&dlg);
         QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
         QWebEnginePage* page = bridge.View()->page();
         const auto at = [page](const char* what) { return Eval(page, what).toDouble(); };
