@@ -22,6 +22,7 @@
 #include "skin/pro_slider_ctrl.h"
 #include "skin/skin_button.h"
 #include "track/track.h"
+#include "track/track_export.h"
 
 namespace {
 
@@ -280,7 +281,10 @@ int CControlForm::OpenRecording() {
     if (!QFileInfo::exists(QString::fromStdString(logPath))) {
         ShowMessage(FormatText("No NMEA File : %s", logPath.c_str()));
     } else {
-        track_ = LoadTrack(logPath);
+        int analysis = 0;
+        track_ = LoadTrack(logPath, theApp().ModuleFile("out_nmea.txt"), &analysis);
+        if (analysis == kAnalysisOpenFailed)
+            ShowMessage(AnalysisFailureText(analysis));
         cursor_ = track_;
         for (CSpeedoMeter* m : {gsensorChart_, compass_, speedometer_, satelliteChart_})
             m->SetSampleList(track_);

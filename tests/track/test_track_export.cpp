@@ -1,12 +1,15 @@
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <memory>
 #include <tuple>
 #include <vector>
 
-#include "app/message.h"
 #include "nmea_test_util.h"
 #include "real_logs.h"
 #include "track/track.h"
@@ -41,7 +44,6 @@ class TestTrackExport : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> tmp_;
-    QStringList messages_;
     QString out_;
 
     // The file written, or a marker with the result.
@@ -55,17 +57,10 @@ private slots:
         tmp_ = std::make_unique<QTemporaryDir>();
         QVERIFY(tmp_->isValid());
         out_ = tmp_->filePath("out_nmea.txt");
-        messages_.clear();
-        SetMessageHandler([this](const std::string& text, const std::string& caption) {
-            messages_ << QString::fromStdString(caption + ": " + text);
-        });
         SetUtcClock(FixedNow);
-        SetAnalysisDestination(AnalysisDestination::None);
     }
     void cleanup() {
-        SetMessageHandler({});
         SetUtcClock({});
-        SetAnalysisDestination(AnalysisDestination::ModuleFile);
         tmp_.reset();
     }
 
@@ -163,26 +158,46 @@ private slots:
         QFETCH(QString, golden);
         const QString path = VANTRAIL_TEST_DATA "/golden/" + golden;
         const std::unique_ptr<TrackEntry, decltype(&FreeTrack)> track(
-            LoadTrack(WriteFile(tmp_->filePath("log.nmea"), log).toStdString()), FreeTrack);
+            LoadTrack(WriteFile(tmp_->filePath("log.nmea"), log).toStdString(), ""), FreeTrack);
         const QByteArray file = Export(track.get());
         if (qEnvironmentVariableIsSet("VANTRAIL_WRITE_GOLDEN"))
             QVERIFY(!WriteFile(path, file).isEmpty());
         QCOMPARE(file, ReadFile(path));
     }
 
-    void emptyTrackRemovesOldFile() {
-        QVERIFY(!WriteFile(out_, "old").isEmpty());
-        QCOMPARE(ExportTrackAnalysis(nullptr, out_.toStdString()), 0);
-        QVERIFY(!QFile::exists(out_));
-        QVERIFY(messages_.isEmpty());
+    // The old analysis goes first, and no failure leaves a file behind: a write cut short
+    // (the file size limit standing in for a full disk) removes what it wrote.
+    void failures_data() {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("sizeLimit");  // 0: none
+        QTest::addColumn<int>("result");
+        QTest::newRow("empty track") << 0 << "out_nmea.txt" << 0 << 0;
+        QTest::newRow("no such folder") << 1 << "no/such/folder/out_nmea.txt" << 0
+                                        << kAnalysisOpenFailed;
+        QTest::newRow("a folder") << 1 << "folder" << 0 << kAnalysisOpenFailed;
+        QTest::newRow("disk full") << 200 << "out_nmea.txt" << 4096 << kAnalysisWriteFailed;
     }
-
-    void unwritablePath() {
+    void failures() {
+        QFETCH(int, entries);
+        QFETCH(QString, path);
+        QFETCH(int, sizeLimit);
+        QFETCH(int, result);
         QVERIFY(QDir(tmp_->path()).mkpath("folder/inside"));
-        const std::vector<TrackEntry> b = MakeTrack(1);
-        for (const char* path : {"no/such/folder/out_nmea.txt", "folder"})
-            QCOMPARE(ExportTrackAnalysis(b.data(), tmp_->filePath(path).toStdString()), -1);
-        QCOMPARE(messages_, QStringList(2, "Vantrail: Open out nmea file fail!"));
+        QVERIFY(!WriteFile(out_, "an older analysis").isEmpty());
+        const std::vector<TrackEntry> track = MakeTrack(entries);
+        const QString file = tmp_->filePath(path);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        if (sizeLimit != 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limited{rlim_t(sizeLimit), saved.rlim_max};
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        }
+        const int got = ExportTrackAnalysis(entries != 0 ? track.data() : nullptr, file.toStdString());
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QCOMPARE(got, result);
+        QVERIFY(!QFileInfo(file).isFile());
     }
 };
 

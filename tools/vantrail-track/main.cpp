@@ -182,13 +182,14 @@ int main(int argc, char** argv) {
     }
 
     // Nothing is written beside the tool: the analysis goes only where it is asked for.
-    SetAnalysisDestination(AnalysisDestination::None);
-    TrackEntry* track = LoadTrack(options.log);
+    TrackEntry* track = LoadTrack(options.log, "");
     int status = 0;
     if (options.analysis) {
         current_file = *options.analysis;
-        if (ExportTrackAnalysis(track, *options.analysis) != 0)
-            status = 1;  // already told
+        if (const int result = ExportTrackAnalysis(track, *options.analysis); result != 0) {
+            ShowMessage(AnalysisFailureText(result));
+            status = 1;
+        }
     }
     if (status == 0 && options.gpx && !WriteFile(*options.gpx, [&](std::FILE* out) {
             return WriteGpx(out, track, BaseName(options.log));
