@@ -5,9 +5,12 @@
 #include <filesystem>
 #include <utility>
 
+#include "app/app_state.h"
 #include "app/format.h"
+#include "app/history_log.h"
 #include "app/message.h"
 #include "track/track.h"
+#include "track/track_export.h"
 
 namespace {
 
@@ -91,7 +94,13 @@ int PlaybackSession::OpenRecording() {
 }
 
 void PlaybackSession::LoadLog(const std::string& logPath) {
-    track_.reset(LoadTrack(logPath));
+    int analysis = 0;
+    track_.reset(LoadTrack(logPath, theApp().ModuleFile("out_nmea.txt"), &analysis));
+    // Opening is the one failure the user is told of; a short write is only logged.
+    if (analysis == kAnalysisOpenFailed)
+        ShowMessage(AnalysisFailureText(analysis));
+    else if (analysis != 0)
+        WriteHistoryLog("%s\n", AnalysisFailureText(analysis));
     cursor_ = track_.get();
     parts_.instruments.SetSampleList(track_.get());
     if (track_)

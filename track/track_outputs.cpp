@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cmath>
 
-#include "app/format.h"
 #include "track/track.h"
 
 namespace {
@@ -107,11 +106,14 @@ TrackSummary SummarizeTrack(const TrackEntry* first, const std::vector<DrivingEv
 std::string FormatSummary(const TrackSummary& s) {
     // One entry is one second of the recording.
     const int seconds = s.entries;
-    return FormatText(
+    char text[512];
+    std::snprintf(
+        text, sizeof text,
         "entries: %d\nvalid fixes: %d\nduration: %d:%02d:%02d\ndistance: %.3f km\n"
         "max speed: %.1f km/h\npeak acceleration: %.3f g\nharsh events: %d\nbump events: %d\n",
         s.entries, s.valid_fixes, seconds / 3600, seconds / 60 % 60, seconds % 60, s.distance_km,
         s.max_speed_kmh, s.peak_g, s.harsh_events, s.bump_events);
+    return text;
 }
 
 bool WriteGpx(std::FILE* out, const TrackEntry* first, const std::string& name) {

@@ -21,8 +21,7 @@ struct Run {
 };
 
 std::optional<TrackSample> LogSample(const QString& log, int index) {
-    SetAnalysisDestination(AnalysisDestination::None);
-    TrackEntry* track = LoadTrack(log.toStdString());
+    TrackEntry* track = LoadTrack(log.toStdString(), "");
     std::optional<TrackSample> sample;
     if (const TrackEntry* entry = FindSample(track, index))
         sample = entry->sample;

@@ -218,9 +218,7 @@ private slots:
             RunTool({log, "--analysis", Path("tool.txt"), "--now", "2026-12-05T10:20:30.450Z"});
         QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
         SetUtcClock(FixedNow);
-        SetAnalysisDestination(AnalysisDestination::Path, Path("player.txt").toStdString());
-        FreeTrack(LoadTrack(log.toStdString()));
-        SetAnalysisDestination(AnalysisDestination::ModuleFile);
+        FreeTrack(LoadTrack(log.toStdString(), Path("player.txt").toStdString()));
         SetUtcClock({});
         QCOMPARE(ReadFile(Path("tool.txt")), ReadFile(Path("player.txt")));
     }

@@ -100,11 +100,9 @@ class TestDrivingEvents : public QObject {
 private slots:
     void initTestCase() {
         SetUtcClock(FixedNow);
-        SetAnalysisDestination(AnalysisDestination::None);
     }
     void cleanupTestCase() {
         SetUtcClock({});
-        SetAnalysisDestination(AnalysisDestination::ModuleFile);
     }
 
     // Events planted in logs, read back from the events CSV and the KML the library writes.
@@ -145,7 +143,7 @@ private slots:
         QTemporaryDir tmp;
         const PlannedLog log = Plan(plan);
         const std::string path = WriteFile(tmp.filePath("log.nmea"), log.bytes).toStdString();
-        const std::unique_ptr<TrackEntry, decltype(&FreeTrack)> track(LoadTrack(path), FreeTrack);
+        const std::unique_ptr<TrackEntry, decltype(&FreeTrack)> track(LoadTrack(path, ""), FreeTrack);
         const std::vector<DrivingEvent> found = FindDrivingEvents(track.get(), {harsh, bump});
         const QString csv = tmp.filePath("events.csv");
         const QString kml = tmp.filePath("events.kml");

@@ -12,7 +12,6 @@
 #include <optional>
 #include <string>
 
-#include "app/app_state.h"
 #include "evidence/still_caption.h"
 #include "evidence/still_frame.h"
 #include "library/recording_list.h"
@@ -110,8 +109,7 @@ int ParseArguments(int argc, char** argv, Options& options) {
 // The sample of one second of a log, if the log has it.
 std::optional<TrackSample> LogSample(const QString& log, int32_t second) {
     // A still leaves no analysis file anywhere.
-    SetAnalysisDestination(AnalysisDestination::None);
-    TrackEntry* track = LoadTrack(QFile::encodeName(log).toStdString());
+    TrackEntry* track = LoadTrack(QFile::encodeName(log).toStdString(), "");
     std::optional<TrackSample> sample;
     if (const TrackEntry* entry = FindSample(track, second))
         sample = entry->sample;
@@ -126,14 +124,10 @@ int main(int argc, char** argv) {
     if (const int status = ParseArguments(argc, argv, options); status != 0)
         return status < 0 ? 0 : status;
 
-    // The program's folder as the player finds its own, not the root folder, should the core
-    // ever write a file beside the program.
-    theApp().InitModulePaths();
-
     // Paired as the player pairs a clip with its log; a clip may have none.
     const std::string clip = QFile::encodeName(options.clip).toStdString();
     QString log = options.log.value_or(
-        QFile::decodeName(LogPathFor(clip, FileTypeFromExtension(clip.c_str())).c_str()));
+        QFile::decodeName(LogPathFor(clip, KindOfFile(clip)).c_str()));
     if (options.log && !(QFileInfo(log).isFile() && QFileInfo(log).isReadable()))
         return Failure(QStringLiteral("cannot read %1").arg(log));
     if (!options.log && !QFileInfo(log).isFile())

@@ -253,15 +253,16 @@ int main(int argc, char** argv) {
     }
 
     // Nothing is written beside the tool: the analysis goes only where it is asked for.
-    SetAnalysisDestination(AnalysisDestination::None);
-    TrackEntry* track = LoadTrack(options.log);
+    TrackEntry* track = LoadTrack(options.log, "");
     const std::vector<DrivingEvent> events = FindDrivingEvents(track, options.thresholds);
     const std::string name = BaseName(options.log);
     int status = 0;
     if (options.analysis) {
         current_file = *options.analysis;
-        if (ExportTrackAnalysis(track, *options.analysis) != 0)
-            status = 1;  // already told
+        if (const int result = ExportTrackAnalysis(track, *options.analysis); result != 0) {
+            ShowMessage(AnalysisFailureText(result));
+            status = 1;
+        }
     }
     const auto write = [&status](const std::optional<std::string>& path, const auto& writer) {
         if (status != 0 || !path)
