@@ -247,10 +247,11 @@ bool CHttpClient::Request(Verb verb, const std::string& objectPath, const std::s
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
 
     const CURLcode result = curl_easy_perform(curl);
-    if (result != CURLE_OK)
-        throw HttpClientError(verb == Verb::kMultipart ? "request failed" : "request failed...");
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    // Once an answer began the request was sent; a body cut short keeps what came.
+    if (result != CURLE_OK && status == 0)
+        throw HttpClientError(verb == Verb::kMultipart ? "request failed" : "request failed...");
     responseStatus_ = static_cast<int>(status);
     return true;
 }

@@ -90,11 +90,46 @@ private slots:
         QCOMPARE(QString::fromLatin1(block ? block : ""), statusLine);
     }
 
-    void findHeader() {
+    // Only the headers are read: the body, which here never ends, is left unread.
+    void headersWithoutBody() {
+        ScriptedServer server("HTTP/1.1 401 Unauthorized\r\nContent-Type: text/html\r\n\r\n", "",
+                              ScriptedServer::kEndless);
+        QVERIFY(server.Start());
         CHttpRetriever retriever;
-        QVERIFY(retriever.GetHeaders(http_.Url("/denied").c_str()) != nullptr);
-        QCOMPARE(retriever.FindHeader("content-type"), "Content-Type: text/plain");
+        QVERIFY(retriever.GetHeaders(server.Url().c_str()) != nullptr);
+        QCOMPARE(retriever.GetStatusCode(), 401);
+        QCOMPARE(retriever.FindHeader("content-type"), "Content-Type: text/html");
         QVERIFY(retriever.FindHeader("x-missing") == nullptr);
+        QVERIFY(server.BodySent() < ScriptedServer::kEndlessCap);
+    }
+
+    // A body cut short, by a dropped connection or by the time-out, gives what came of it.
+    void cutShort_data() {
+        QTest::addColumn<bool>("client");
+        QTest::addColumn<int>("ending");
+        QTest::newRow("retriever, connection dropped") << false << int(ScriptedServer::kClose);
+        QTest::newRow("retriever, time-out") << false << int(ScriptedServer::kHold);
+        QTest::newRow("client, connection dropped") << true << int(ScriptedServer::kClose);
+    }
+    void cutShort() {
+        QFETCH(bool, client);
+        QFETCH(int, ending);
+        ScriptedServer server("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n", "<!-- part",
+                              ScriptedServer::Ending(ending));
+        QVERIFY(server.Start());
+        QByteArray body = "<null>";
+        if (client) {
+            CHttpClient c;
+            QVERIFY(c.Connect("127.0.0.1", server.Port(), nullptr, nullptr, CHttpClient::kHttp, "t"));
+            QVERIFY(c.RequestGet("/", ""));
+            QCOMPARE(c.ResponseStatus(), 200);
+            body = QByteArray::fromStdString(c.ResponseBody());
+        } else {
+            CHttpRetriever retriever;
+            if (const char* page = retriever.GetPage(server.Url().c_str(), false, nullptr, 0))
+                body = page;
+        }
+        QCOMPARE(body, QByteArray("<!-- part"));
     }
 
     void getPage_data() {
