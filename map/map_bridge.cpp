@@ -45,7 +45,12 @@ QUrl BundledMapPageUrl() {
 }
 
 CMapBridge::CMapBridge() = default;
-CMapBridge::~CMapBridge() = default;
+
+CMapBridge::~CMapBridge() {
+    stopDiscovery_.request_stop();
+    if (discovery_.joinable())
+        discovery_.join();
+}
 
 CJSCallView* CMapBridge::View() const {
     return view_;
@@ -66,15 +71,19 @@ std::string CMapBridge::NextMapUrl() const {
 
 bool CMapBridge::DetectProxy() {
     CHttpRetriever retriever;
+    retriever.SetStopToken(stopDiscovery_.get_token());
     retriever.GetHeaders(UrlInUse().c_str());
     return retriever.GetStatusCode() == kProxyStatus;
 }
 
 bool CMapBridge::ProbeMapServer() {
     CHttpRetriever retriever;
+    retriever.SetStopToken(stopDiscovery_.get_token());
     const std::string& url = UrlInUse();
     std::string prefix;
     const char* page = retriever.GetPage(url.c_str(), false, nullptr, 0);
+    if (Stopped())
+        return false;  // given up, not failed: nothing to log
     if (page == nullptr)
         LogFetchError(url);
     else if (std::strlen(page) >= kMapPageMarkerLength)
@@ -109,30 +118,45 @@ void CMapBridge::StartMap() {
     if (view_)
         view_->SetDocument(document_.get());
 
-    WriteHistoryLog("m_InetFlag: %x\n", theApp().m_InetFlag);
-    if ((theApp().m_InetFlag & 1u) == 0) {
-        Navigate(BundledMapPageUrl());
-        return;
-    }
+    discovery_ = std::thread([this, inetFlag = theApp().m_InetFlag] {
+        const MapPage page = Discover(inetFlag);
+        if (!Stopped())
+            QMetaObject::invokeMethod(
+                document_.get(), [this, page] { ShowPage(page); }, Qt::QueuedConnection);
+    });
+}
+
+CMapBridge::MapPage CMapBridge::Discover(uint32_t inetFlag) {
+    WriteHistoryLog("m_InetFlag: %x\n", inetFlag);
+    if ((inetFlag & 1u) == 0)
+        return MapPage::kBundled;
     WriteHistoryLog("Internet connected!...\n");
-    if (DetectProxy()) {
+    const bool proxy = DetectProxy();
+    if (Stopped())
+        return MapPage::kBundled;
+    if (proxy) {
         WriteHistoryLog("proxy detected!!\n");
         ProbeMapServer();
-        Navigate(UrlInUseForView());
-        return;
+        return MapPage::kConfigured;
     }
     WriteHistoryLog("no proxy detected...\n");
-    Navigate(ProbeMapServer() ? UrlInUseForView() : BundledMapPageUrl());
+    return ProbeMapServer() ? MapPage::kConfigured : MapPage::kBundled;
+}
+
+// The configured page may still fail to load (an error page, or a login the view cannot
+// give): our own page then takes its place, so the route is always drawn.
+void CMapBridge::ShowPage(MapPage page) {
+    if (!view_)
+        return;
+    if (page == MapPage::kConfigured)
+        view_->Navigate(UrlInUseForView(), BundledMapPageUrl());
+    else
+        view_->Navigate(BundledMapPageUrl());
 }
 
 // The fetch takes a URL without scheme as HTTP; so must the view.
 QUrl CMapBridge::UrlInUseForView() const {
     return QUrl::fromUserInput(QString::fromStdString(UrlInUse()));
-}
-
-void CMapBridge::Navigate(const QUrl& url) {
-    if (view_)
-        view_->Navigate(url);
 }
 
 bool CMapBridge::PageLoaded() const {

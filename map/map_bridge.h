@@ -7,8 +7,11 @@
 #include <QUrl>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 class CJSCallDoc;
 class CJSCallView;
@@ -28,10 +31,13 @@ public:
     CMapBridge& operator=(const CMapBridge&) = delete;
 
     // Once per run: creates the document and the view in place of the map window's control
-    // 1080, checks the connection, probes the configured URL and shows the page found there,
-    // or our own page when discovery ends without one. Later calls do nothing.
+    // 1080, checks the connection, and returns. The probes of the configured URL wait on the
+    // network for seconds, so they run on a worker thread and the window keeps answering;
+    // when they end, the view shows the page found there, or our own page when discovery
+    // ends without one (or that page then fails to load). Later calls do nothing.
     void StartMap();
     void LoadMapUrls();
+    // Fetches of the URL in use; safe on the worker thread (nothing changes the URLs then).
     bool DetectProxy();
     bool ProbeMapServer();
     std::string NextMapUrl() const;
@@ -57,12 +63,20 @@ public:
     int mapUrlIndex = 0;
 
 private:
+    enum class MapPage { kBundled, kConfigured };
+
     const std::string& UrlInUse() const;
     QUrl UrlInUseForView() const;
-    void Navigate(const QUrl& url);
+    // The logged steps of discovery after the connection check; the page to show.
+    MapPage Discover(uint32_t inetFlag);
+    void ShowPage(MapPage page);
+    bool Stopped() const { return stopDiscovery_.stop_requested(); }
 
     std::unique_ptr<CJSCallDoc> document_;
     QPointer<CJSCallView> view_;  // owned by the map window once in place
+    // Closing the window during discovery: the fetch under way gives up within a second.
+    std::stop_source stopDiscovery_;
+    std::thread discovery_;
 };
 
 // Our own page, with the tile source configured as TILE_URL in um_config.ini (none: a plain
