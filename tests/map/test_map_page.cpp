@@ -16,13 +16,23 @@
 #include "web_support.h"
 
 namespace {
-// Every map function and a few more, each recording its call with its arguments.
+// Every map function and a few more, each recording its call with its arguments, and how many
+// script evaluations the calls came in (a microtask runs once an evaluation has ended).
 const char kRecorderPage[] = R"(<!-- This is Zavo right reserved map -->
 <html><body><script>
 window.calls = [];
+window.evaluations = 0;
+var evaluating = false;
 ['Reload', 'AddPolyLinePoint', 'DrawPolyLine', 'MoveTo', 'MapResize', 'RenewCursor', 'Record']
   .forEach(function (n) {
-    window[n] = function () { calls.push([n].concat(Array.prototype.slice.call(arguments))); };
+    window[n] = function () {
+      if (!evaluating) {
+        evaluating = true;
+        ++evaluations;
+        Promise.resolve().then(function () { evaluating = false; });
+      }
+      calls.push([n].concat(Array.prototype.slice.call(arguments)));
+    };
   });
 window.Throw = function () { throw new Error('boom'); };
 </script></body></html>)";
@@ -138,6 +148,28 @@ private slots:
                  R"(["AddPolyLinePoint","-33.500000","-70.250000"],["DrawPolyLine"],)"
                  R"(["MoveTo","0.000000","0.000000"],)"
                  R"(["RenewCursor","25.000000","-121.123457"],["MapResize","300","200"]])");
+    }
+
+    // A long route: every point reaches the page, in order, a batch of calls per evaluation.
+    void longRouteInBatches() {
+        CMapDlg dlg;
+        CMapBridge bridge;
+        QVERIFY(StartWithRecorder(bridge));
+        const int points = 3 * CPageScript::kBatchCalls + 7;
+        for (int i = 1; i <= points; ++i) bridge.AddPolyLinePoint(i / 1000.0, -(i / 1000.0));
+        bridge.DrawPolyLine();
+        QWebEnginePage* page = bridge.View()->page();
+        QCOMPARE(Eval(page, "calls.length").toInt(), points + 1);
+        QCOMPARE(Eval(page, R"(calls.every(function (c, i) {
+                   if (i === calls.length - 1) return c.length === 1 && c[0] === 'DrawPolyLine';
+                   var at = (i + 1) / 1000;
+                   return c.length === 3 && c[0] === 'AddPolyLinePoint' &&
+                          c[1] === at.toFixed(6) && c[2] === (-at).toFixed(6);
+                 }))")
+                     .toBool(),
+                 true);
+        QCOMPARE(Eval(page, "evaluations").toInt(),
+                 (points + 1 + CPageScript::kBatchCalls - 1) / CPageScript::kBatchCalls);
     }
 
     void resizeMap_data() {
