@@ -1,5 +1,8 @@
 #include "map/map_bridge.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QWidget>
 
 #include <cstring>
@@ -31,6 +34,10 @@ QString Number(double value) {
 
 QString Number(int value) {
     return QString::fromStdString(FormatText("%d", value));
+}
+
+QString Json(const QJsonArray& value) {
+    return QString::fromUtf8(QJsonDocument(value).toJson(QJsonDocument::Compact));
 }
 }  // namespace
 
@@ -191,6 +198,33 @@ void CMapBridge::MapResize(int width, int height) {
 void CMapBridge::RenewCursor(double latitude, double longitude) {
     if (document_)
         document_->CallScript("RenewCursor", {Number(latitude), Number(longitude)});
+}
+
+void CMapBridge::ShowEvents(const std::vector<MapEvent>& events) {
+    if (!PageLoaded())
+        return;
+    QJsonArray list;
+    for (const MapEvent& e : events) {
+        list.append(QJsonObject{{"lat", e.lat},
+                                {"lon", e.lon},
+                                {"kind", QString::fromStdString(e.kind)},
+                                {"peak", e.peak},
+                                {"index", e.index},
+                                {"utc", QString::fromStdString(e.utc)}});
+    }
+    document_->CallScript("ShowEvents", {Json(list)}, true);
+}
+
+void CMapBridge::ShowTripRoutes(const std::vector<MapRoute>& routes, int current) {
+    if (!PageLoaded())
+        return;
+    QJsonArray list;
+    for (const MapRoute& route : routes) {
+        QJsonArray points;
+        for (const auto& p : route) points.append(QJsonArray{p[0], p[1]});
+        list.append(points);
+    }
+    document_->CallScript("ShowTripRoutes", {Json(list), Number(current)}, true);
 }
 
 void CMapBridge::ResizeMap() {

@@ -12,6 +12,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CJSCallDoc;
 class CJSCallView;
@@ -22,6 +23,19 @@ inline constexpr size_t kMapPageMarkerLength = sizeof kMapPageMarker - 1;
 
 // Our own map page, shown when no map server was found.
 inline constexpr const char* kBundledMapPage = "qrc:/map/zavomap.html";
+
+// A driving event to mark on the map.
+struct MapEvent {
+    double lat = 0;  // decimal degrees
+    double lon = 0;
+    std::string kind;  // "harsh" or "bump"
+    double peak = 0;   // g
+    int index = 0;     // the second of the recording
+    std::string utc;
+};
+
+// A route as positions in decimal degrees, latitude first.
+using MapRoute = std::vector<std::array<double, 2>>;
 
 class CMapBridge {
 public:
@@ -49,6 +63,13 @@ public:
     void MoveTo(double latitude, double longitude);
     void MapResize(int width, int height);
     void RenewCursor(double latitude, double longitude);
+
+    // Functions of our own page only: a page without them is left alone. Nothing happens
+    // before a page has completed.
+    // Markers for the driving events of the recording, replacing earlier ones.
+    void ShowEvents(const std::vector<MapEvent>& events);
+    // Every route of the trip, the one at current standing out.
+    void ShowTripRoutes(const std::vector<MapRoute>& routes, int current);
 
     // Tells the page the size of the map view (less room for its margins).
     void ResizeMap();

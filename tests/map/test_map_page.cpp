@@ -143,11 +143,15 @@ private slots:
         bridge.MoveTo(0.0, 0.0);
         bridge.RenewCursor(25.0, -121.1234567);
         bridge.MapResize(300, 200);
+        // Functions of our own page only: a page without them gets no call and no failure.
+        bridge.ShowEvents({{1.5, 2.5, "bump", 1.0, 3, "12:00:00"}});
+        bridge.ShowTripRoutes({{{1.5, 2.5}}}, 0);
         QCOMPARE(Calls(bridge.View()->page()),
                  R"([["Reload","24.123456","121.500000","16"],)"
                  R"(["AddPolyLinePoint","-33.500000","-70.250000"],["DrawPolyLine"],)"
                  R"(["MoveTo","0.000000","0.000000"],)"
                  R"(["RenewCursor","25.000000","-121.123457"],["MapResize","300","200"]])");
+        QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
     }
 
     // A long route: every point reaches the page, in order, a batch of calls per evaluation.
@@ -236,6 +240,35 @@ private slots:
         bridge.RenewCursor(0, 0);
         QCOMPARE(at("zavoMap.route.getLatLngs().length"), 0.0);
         QCOMPARE(at("zavoMap.vehicle.getLatLng().lat"), route[2][0]);
+        QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
+
+        // Driving events: a marker of its kind and its text for each event with a position.
+        bridge.ShowEvents({{25.0352, 121.5671, "harsh", 0.523, 95, "12:03:04"},
+                           {25.0370, 121.5702, "bump", 1.2, 120, ""},
+                           {0, 0, "harsh", 0.8, 130, ""}});
+        QCOMPARE(at("document.querySelectorAll('.event-harsh').length"), 1.0);
+        QCOMPARE(at("document.querySelectorAll('.event-bump').length"), 1.0);
+        QCOMPARE(Eval(page, R"(zavoMap.events.getLayers().map(function (m) {
+                   return m.getLatLng().lat + ' ' + m.getTooltip().getContent().textContent;
+                 }).join('|'))")
+                     .toString(),
+                 "25.0352 Harsh driving, 0.52 g\n12:03:04 UTC, second 95|"
+                 "25.037 Bump, 1.20 g\nsecond 120");
+
+        // The whole trip: every route drawn, the current one thicker and brighter.
+        bridge.ShowTripRoutes({{{25.0, 121.5}, {25.01, 121.51}},
+                               {{25.02, 121.52}, {25.03, 121.53}, {25.04, 121.54}},
+                               {{25.05, 121.55}, {25.06, 121.56}}},
+                              1);
+        QCOMPARE(Eval(page, R"([].map.call(document.querySelectorAll('.leaflet-trip-pane path'),
+                   function (p) {
+                     var s = getComputedStyle(p);
+                     return [parseFloat(p.getAttribute('stroke-width')), parseFloat(s.strokeOpacity)];
+                   }).every(function (w, i, all) {
+                     return all.length === 3 && (i === 1 || (w[0] < all[1][0] && w[1] < all[1][1]));
+                   }))")
+                     .toBool(),
+                 true);
         QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
 
         // Without a tile source the page draws a grid and fetches nothing.
