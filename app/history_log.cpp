@@ -3,12 +3,19 @@
 #include <sys/time.h>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 #include "app/app_state.h"
 #include "app/format.h"
 
 namespace {
 constexpr size_t kPieceMax = 255;
+
+// Map discovery logs from its worker thread: one line at a time, in time-stamp order.
+std::mutex& LogMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 std::string Cut(std::string text) {
     if (text.size() > kPieceMax)
@@ -25,6 +32,7 @@ std::string FormatHistoryLine(const std::tm& local, int milliseconds, const std:
 }
 
 int WriteHistoryLog(const char* format, ...) {
+    const std::lock_guard<std::mutex> lock(LogMutex());
     timeval now{};
     gettimeofday(&now, nullptr);
     std::tm local{};
