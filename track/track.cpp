@@ -54,7 +54,7 @@ void WriteAnalysis(const TrackEntry* first) {
     const AnalysisSetting& setting = Analysis();
     switch (setting.destination) {
         case AnalysisDestination::ModuleFile:
-            ExportTrackAnalysis(first, theApp().ModuleFile("out_nmea.txt"));
+            ExportTrackAnalysis(first, theApp().StateFile("out_nmea.txt"));
             break;
         case AnalysisDestination::Path:
             ExportTrackAnalysis(first, setting.path);

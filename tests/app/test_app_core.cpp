@@ -139,7 +139,7 @@ private slots:
         DeleteHistoryLog();
         QVERIFY(!QFile::exists(path));
         QCOMPARE(WriteHistoryLog(nullptr), -1);
-        theApp().moduleDir = tmp_->filePath("missing").toStdString();
+        QVERIFY(QDir(tmp_->path()).mkdir("History.log"));  // cannot be opened as a file
         QCOMPARE(WriteHistoryLog("x"), -1);
     }
 
