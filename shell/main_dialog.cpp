@@ -10,10 +10,10 @@
 #include <QScreen>
 
 #include "app/app_state.h"
-#include "shell/video_page.h"
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
 #include "resources/resource_ids.h"
+#include "shell/video_page.h"
 #include "skin/dialog_template.h"
 
 namespace {
@@ -76,6 +76,16 @@ void CVantrailDlg::InitDialog() {
     SetBackgroundMode(0);
     LoadBackground(kBlackBitmap);
     update();
+}
+
+void CVantrailDlg::OpenPaths(const QStringList& paths) {
+    CRecordingList& list = controlForm_->Recordings();
+    list.AddDroppedRecordings(paths);
+    // Row 0 (the refill left no row marked), then what a double-click does.
+    if (list.SelectNext() == 0) {
+        controlForm_->OpenRecording();
+        controlForm_->PlayPause();
+    }
 }
 
 void CVantrailDlg::Layout(int cx, int cy) {

@@ -4,8 +4,8 @@
 #include <QResizeEvent>
 
 #include "app/app_state.h"
-#include "shell/main_dialog.h"
 #include "playback/control_form.h"
+#include "shell/main_dialog.h"
 #include "skin/dialog_template.h"
 
 namespace {
