@@ -16,6 +16,7 @@
 #include "shell/instance_server.h"
 #include "shell/main_dialog.h"
 #include "shell/startup.h"
+#include "skin/dialog_template.h"
 #include "vantrail_version.h"
 
 namespace {
@@ -112,6 +113,26 @@ private slots:
         QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.startsWith(out.toUtf8()),
                  run.out.constData());
         QCOMPARE(QString::fromUtf8(run.err), err);
+    }
+
+    // The one version of the project shows in the about box and the form's version line.
+    void versionReachesTheDialogs_data() {
+        QTest::addColumn<int>("dialog");
+        QTest::addColumn<int>("control");  // index among the controls
+        QTest::addColumn<QString>("text");
+        QTest::newRow("about box")
+            << 100 << 1 << QString("Vantrail, Version %1").arg(kVantrailVersion);
+        QTest::newRow("control form") << 132 << -1 << QString("Vantrail %1").arg(kVantrailVersion);
+    }
+    void versionReachesTheDialogs() {
+        QFETCH(int, dialog);
+        QFETCH(int, control);
+        QFETCH(QString, text);
+        const auto tmpl = LoadDialogTemplate(dialog);
+        QVERIFY(tmpl.has_value());
+        const ControlTemplate* c = control >= 0 ? &tmpl->controls.at(control) : tmpl->Control(1083);
+        QVERIFY(c != nullptr);
+        QCOMPARE(c->text, text);
     }
 
     void collectRecordings_data() {
