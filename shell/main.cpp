@@ -3,6 +3,7 @@
 #include "map/browser_engine.h"
 #include "shell/command_line.h"
 #include "shell/startup.h"
+#include "vantrail_version.h"
 
 int main(int argc, char* argv[]) {
     // --help and --version answer without a display.
@@ -14,5 +15,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrail"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVantrailVersion));
+    // Lets the desktop match the window to its entry and icon.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kVantrailAppId));
     return RunVantrail(application, command.paths);
 }
