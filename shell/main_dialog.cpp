@@ -10,10 +10,10 @@
 #include <QScreen>
 
 #include "app/app_state.h"
+#include "shell/video_page.h"
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
 #include "resources/resource_ids.h"
-#include "shell/video_page.h"
 #include "skin/dialog_template.h"
 
 namespace {

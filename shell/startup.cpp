@@ -81,10 +81,11 @@ int RunVantrail(QApplication& application, const QStringList& paths) {
     RegisterInstrumentFont();
     theApp().InitModulePaths();
 
-    CVantrailDlg dialog;
+    // Listening from here on, later starts wait in the backlog until the window takes them.
     CInstanceServer server;
     if (!server.Listen(serverName, &why))
         Complain(QStringLiteral("later starts cannot hand files over: %1").arg(why));
+    CVantrailDlg dialog;
     QObject::connect(&server, &CInstanceServer::PathsReceived, &dialog,
                      [&dialog](const QStringList& handed) {
                          BringForward(dialog);
