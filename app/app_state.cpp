@@ -40,7 +40,7 @@ std::string UserFolder(const char* variable, const char* fallback) {
         }
         base = std::string(home) + fallback;
     }
-    const std::string folder = base + "/vantrail";
+    std::string folder = base + "/vantrail";
     std::error_code ignored;  // a folder that cannot be made fails at the file's opening
     std::filesystem::create_directories(folder, ignored);
     return folder;
