@@ -22,6 +22,13 @@ public:
     // moduleDir + "/" + name.
     std::string ModuleFile(const std::string& name) const;
 
+    // Where the settings file (ConfigFile) and the history log and analysis file (StateFile)
+    // live: beside the executable when its folder is writable (a build tree, a portable
+    // copy); otherwise, as for an installed copy, in $XDG_CONFIG_HOME/vantrail and
+    // $XDG_STATE_HOME/vantrail (defaults ~/.config and ~/.local/state), created here.
+    std::string ConfigFile(const std::string& name) const;
+    std::string StateFile(const std::string& name) const;
+
     // um_config.ini, section UM_CONFIG: DEFAULT_IP_0 and FOLDER_PATH.
     void LoadConfig();
     bool SaveFolderPath() const;

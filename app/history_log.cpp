@@ -47,7 +47,7 @@ int WriteHistoryLog(const char* format, ...) {
     const std::string line =
         FormatHistoryLine(local, static_cast<int>(now.tv_usec / 1000), message);
 
-    std::FILE* file = std::fopen(theApp().ModuleFile("History.log").c_str(), "ab");
+    std::FILE* file = std::fopen(theApp().StateFile("History.log").c_str(), "ab");
     if (file == nullptr)
         return -1;
     const std::string stored = ToTextMode(line);
@@ -58,5 +58,5 @@ int WriteHistoryLog(const char* format, ...) {
 }
 
 void DeleteHistoryLog() {
-    std::remove(theApp().ModuleFile("History.log").c_str());
+    std::remove(theApp().StateFile("History.log").c_str());
 }

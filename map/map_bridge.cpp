@@ -44,7 +44,7 @@ QString Json(const QJsonArray& value) {
 QUrl BundledMapPageUrl() {
     QUrl url(QString::fromLatin1(kBundledMapPage));
     const std::string tiles =
-        ReadProfileString("UM_CONFIG", "TILE_URL", "", theApp().ModuleFile("um_config.ini"));
+        ReadProfileString("UM_CONFIG", "TILE_URL", "", theApp().ConfigFile("um_config.ini"));
     if (!tiles.empty())
         url.setQuery(QStringLiteral("tiles=") +
                      QString::fromLatin1(QUrl::toPercentEncoding(QString::fromStdString(tiles))));

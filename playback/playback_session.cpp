@@ -95,7 +95,7 @@ int PlaybackSession::OpenRecording() {
 
 void PlaybackSession::LoadLog(const std::string& logPath) {
     int analysis = 0;
-    track_.reset(LoadTrack(logPath, theApp().ModuleFile("out_nmea.txt"), &analysis));
+    track_.reset(LoadTrack(logPath, theApp().StateFile("out_nmea.txt"), &analysis));
     // Opening is the one failure the user is told of; a short write is only logged.
     if (analysis == kAnalysisOpenFailed)
         ShowMessage(AnalysisFailureText(analysis));

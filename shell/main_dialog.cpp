@@ -99,6 +99,16 @@ void CVantrailDlg::PlaceBesideVideoPage(QSize page) {
                             outer.height() - page.height());
 }
 
+void CVantrailDlg::OpenPaths(const QStringList& paths) {
+    CRecordingList& list = controlForm_->Recordings();
+    list.AddDroppedRecordings(paths);
+    // Row 0 (the refill left no row marked), then what a double-click does.
+    if (list.SelectNext() == 0) {
+        controlForm_->Session().OpenRecording();
+        controlForm_->Session().PlayPause();
+    }
+}
+
 void CVantrailDlg::Layout(int cx, int cy) {
     if (!initialised_ || !videoPage_)
         return;

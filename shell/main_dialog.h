@@ -3,6 +3,7 @@
 // form (right), on a tiled black background.
 
 #include <QIcon>
+#include <QStringList>
 #include <memory>
 
 #include "skin/bitmap_dialog.h"
@@ -21,6 +22,9 @@ public:
     CControlForm* ControlForm() const { return controlForm_.get(); }
     CMapDlg* MapWindow() const { return mapWindow_.get(); }
     CVideoPage* VideoPage() const { return videoPage_.get(); }
+
+    // Fills the recording list as a drop of `paths` would and plays the first row.
+    void OpenPaths(const QStringList& paths);
 
     // Pages for a client area of cx by cy pixels.
     void Layout(int cx, int cy);

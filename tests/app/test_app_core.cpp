@@ -136,7 +136,7 @@ private slots:
         DeleteHistoryLog();
         QVERIFY(!QFile::exists(path));
         QCOMPARE(WriteHistoryLog(nullptr), -1);
-        theApp().moduleDir = fx_->Path("missing").toStdString();
+        QVERIFY(QDir(fx_->Path("")).mkdir("History.log"));  // cannot be opened as a file
         QCOMPARE(WriteHistoryLog("x"), -1);
     }
 
