@@ -126,6 +126,8 @@ void CMapBridge::StartMap(QWidget* mapWindow) {
     if (view_)
         view_->SetDocument(document_.get());
 
+    // The fetches may wait seconds on a dead device: off the UI thread, with the page shown
+    // from the UI thread once they end (unless the window went away meanwhile).
     discovery_ = std::thread([this, inetFlag = theApp().m_InetFlag] {
         const MapPage page = Discover(inetFlag);
         if (!Stopped())
@@ -141,7 +143,7 @@ CMapBridge::MapPage CMapBridge::Discover(uint32_t inetFlag) {
     WriteHistoryLog("Internet connected!...\n");
     const bool proxy = DetectProxy();
     if (Stopped())
-        return MapPage::kBundled;
+        return MapPage::kBundled;  // given up: no outcome to log
     if (proxy) {
         WriteHistoryLog("proxy detected!!\n");
         ProbeMapServer();

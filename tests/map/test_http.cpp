@@ -86,12 +86,13 @@ private slots:
         for (int i = 0; i < 20000; ++i) big.append(char('a' + i % 26));
         // The zero byte sits in the first 8191-byte piece; the second piece has none.
         const QByteArray zero = QByteArray(10, 'a') + '\0' + QByteArray(8180, 'b') + "ccc";
-        QTest::newRow("20000 bytes whole") << whole << big << int(RawServer::kClose) << false << big;
+        QTest::newRow("20000 bytes whole")
+            << whole << big << int(RawServer::kClose) << false << big;
         QTest::newRow("zero byte ends its piece")
             << whole << zero << int(RawServer::kClose) << false << QByteArray(10, 'a') + "ccc";
-        QTest::newRow("connection dropped") << longer << QByteArray("<!-- part")
-                                            << int(RawServer::kClose) << false
-                                            << QByteArray("<!-- part");
+        QTest::newRow("connection dropped")
+            << longer << QByteArray("<!-- part") << int(RawServer::kClose) << false
+            << QByteArray("<!-- part");
         QTest::newRow("time-out") << longer << QByteArray("<!-- part") << int(RawServer::kHold)
                                   << false << QByteArray("<!-- part");
         QTest::newRow("client, connection dropped")
@@ -109,7 +110,8 @@ private slots:
         QByteArray got = "<null>";
         if (client) {
             CHttpClient c;
-            QVERIFY(c.Connect("127.0.0.1", server.Port(), nullptr, nullptr, CHttpClient::kHttp, "t"));
+            QVERIFY(
+                c.Connect("127.0.0.1", server.Port(), nullptr, nullptr, CHttpClient::kHttp, "t"));
             QVERIFY(c.RequestGet("/", ""));
             QCOMPARE(c.ResponseStatus(), 200);
             got = QByteArray::fromStdString(c.ResponseBody());

@@ -3,8 +3,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <mutex>
@@ -52,16 +52,17 @@ private:
 
 private slots:
     void initTestCase() {
-        http_.server.Get("/zavomap.html", [this](const httplib::Request& request, httplib::Response& r) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++requests_;
-            if (request.get_header_value("User-Agent") != "Qent Software HTTP Retriever 1.0")
-                ++viewRequests_;
-            r.status = status_;
-            if (status_ == 401)  // a login the view cannot give
-                r.set_header("WWW-Authenticate", "Basic realm=\"camera\"");
-            r.set_content(body_, "text/html");
-        });
+        http_.server.Get(
+            "/zavomap.html", [this](const httplib::Request& request, httplib::Response& r) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++requests_;
+                if (request.get_header_value("User-Agent") != "Qent Software HTTP Retriever 1.0")
+                    ++viewRequests_;
+                r.status = status_;
+                if (status_ == 401)  // a login the view cannot give
+                    r.set_header("WWW-Authenticate", "Basic realm=\"camera\"");
+                r.set_content(body_, "text/html");
+            });
         http_.Start();
         QVERIFY(http_.Port() > 0);
     }
