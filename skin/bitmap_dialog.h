@@ -14,7 +14,6 @@ public:
 
     // Accepts 0, 1 or 2; any other value leaves the mode as it was.
     void SetBackgroundMode(int mode);
-    int BackgroundModeValue() const { return mode_; }
     // The bitmap resource with that id (low 16 bits); false, and no background, when there
     // is none.
     bool LoadBackground(int id);

@@ -6,11 +6,6 @@
 #include <QVariant>
 #include <QWebEnginePage>
 
-#include <string>
-#include <vector>
-
-#include "app/message.h"
-
 // Waits in short steps: a single long processEvents keeps spinning while the browser engine
 // posts events, long after the condition came true.
 template <typename Predicate>
@@ -42,17 +37,3 @@ inline QVariant Eval(QWebEnginePage* page, const QString& script) {
         return QStringLiteral("<no answer>");
     return value;
 }
-
-// Records the messages the program would show.
-class MessageRecorder {
-public:
-    MessageRecorder() {
-        previous_ = SetMessageHandler(
-            [this](const std::string& text, const std::string&) { texts.push_back(text); });
-    }
-    ~MessageRecorder() { SetMessageHandler(previous_); }
-    std::vector<std::string> texts;
-
-private:
-    MessageHandler previous_;
-};
