@@ -41,16 +41,6 @@ QString Calls(QWebEnginePage* page) {
     return Eval(page, "JSON.stringify(window.calls)").toString();
 }
 
-struct RecorderPage {
-    CJSCallDoc doc;
-    CJSCallView view;
-
-    bool Load() {
-        view.SetDocument(&doc);
-        view.setHtml(QString::fromUtf8(kRecorderPage));
-        return WaitFor([this] { return doc.Script().HasDocument(); }, 15000);
-    }
-};
 }  // namespace
 
 class TestMapPage : public QObject {
@@ -116,18 +106,19 @@ private slots:
         QFETCH(QString, function);
         QFETCH(QStringList, texts);
         QFETCH(QString, failure);
-        RecorderPage page;
-        QVERIFY(page.Load());
-        CPageScript& script = page.doc.Script();
+        CMapDlg dlg;
+        CMapBridge bridge;
+        QVERIFY(StartWithRecorder(bridge, dlg));
+        CPageScript& script = bridge.Document()->Script();
         QVERIFY(script.CallFunction("Record", {"before"}));
         QVERIFY(script.CallFunction(function, texts) || !failure.isEmpty());
         QVERIFY(script.CallFunction("Record", {"after"}));
         QJsonArray calls{QJsonArray{"Record", "before"}, QJsonArray{"Record", "after"}};
         if (failure.isEmpty())
             calls.insert(1, QJsonArray::fromStringList(QStringList{function} + texts));
-        QCOMPARE(Calls(page.view.page()), QJsonDocument(calls).toJson(QJsonDocument::Compact));
+        QCOMPARE(Calls(bridge.View()->page()), QJsonDocument(calls).toJson(QJsonDocument::Compact));
         QCOMPARE(script.LastFailure(), failure.isEmpty() ? "" : "JSCall Error:\n" + failure);
-        QCOMPARE(Eval(page.view.page(), "typeof window.pwned").toString(), "undefined");
+        QCOMPARE(Eval(bridge.View()->page(), "typeof window.pwned").toString(), "undefined");
     }
 
     // Every wrapper's texts, in the order the calls were made.
