@@ -118,12 +118,16 @@ private:
                 return;
             bodySent_ += n;
         }
-        // Until the client closes its end (bounded, should it never do so).
+        // Until the client closes its end. One that never gives up gets more body after a
+        // while, so a missing time-out shows in what it read.
         char buffer[256];
         pollfd p{client, POLLIN, 0};
-        while (ending_ != kClose && poll(&p, 1, 30000) > 0 &&
+        int ready = 1;
+        while (ending_ != kClose && (ready = poll(&p, 1, 30000)) > 0 &&
                recv(client, buffer, sizeof buffer, 0) > 0) {
         }
+        if (ready == 0)
+            (void)send(client, "late", 4, MSG_NOSIGNAL);
     }
     static QByteArray ReadRequest(int client) {
         static const QRegularExpression length("\r\ncontent-length: *(\\d+)",
