@@ -18,7 +18,6 @@ private slots:
                 QTest::addRow("%s %s", clip, what) << QString(clip) << ms << frame;
             };
             row("start", 0, 0);
-            row("inside a frame's time", 530, 13);
             row("last moment before a key frame", 999, 24);
             row("on a key frame", 1000, 25);
             row("B-frame after a key frame", 1990, 49);
