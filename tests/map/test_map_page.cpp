@@ -1,10 +1,17 @@
-// Script calls into pages in the real browser engine, the map window, and our own map page.
+// Map server discovery against loopback servers (the history log of each outcome and the page
+// the map view is sent to), script calls into pages in the real browser engine, and our own map
+// page.
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
 
 #include <memory>
+#include <mutex>
 
 #include "app/app_state.h"
 #include "loopback.h"
@@ -13,9 +20,40 @@
 #include "map/map_bridge.h"
 #include "map/map_dlg.h"
 #include "tests/support/fixture.h"
-#include "web_support.h"
 
 namespace {
+// Waits in short steps: a single long processEvents keeps spinning while the browser engine
+// posts events, long after the condition came true.
+template <typename Predicate>
+bool WaitFor(Predicate predicate, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!predicate()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+// Runs script in the page after every script call made before it, and waits for its value.
+// Script calls go to the page from the event loop, so this script is posted there too.
+inline QVariant Eval(QWebEnginePage* page, const QString& script) {
+    QVariant value;
+    bool done = false;
+    QMetaObject::invokeMethod(
+        page,
+        [&] {
+            page->runJavaScript(script, [&](const QVariant& v) {
+                value = v;
+                done = true;
+            });
+        },
+        Qt::QueuedConnection);
+    if (!WaitFor([&] { return done; }, 10000))
+        return QStringLiteral("<no answer>");
+    return value;
+}
+
 // Every map function and a few more, each recording its call with its arguments, and how many
 // calls each script evaluation made (a microtask runs once an evaluation has ended).
 const char kRecorderPage[] = R"(<!-- This is Zavo right reserved map -->
@@ -42,6 +80,22 @@ QString Calls(QWebEnginePage* page) {
     return Eval(page, "JSON.stringify(window.calls)").toString();
 }
 
+const QByteArray kMarker = kMapPageMarker;
+
+// History.log with each time stamp replaced by "TS".
+QByteArray HistoryWithoutTimes(const TestFixture& fixture) {
+    static const QRegularExpression stamp(
+        "^\\[\\d{4}/\\d{1,2}/\\d{1,2}\\]\\[\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]\t",
+        QRegularExpression::MultilineOption);
+    return QString::fromLatin1(fixture.Read("History.log")).replace(stamp, "TS\t").toLatin1();
+}
+
+// Each message ends in its own line feed, so an empty line follows it; line ends are CR LF.
+QByteArray ExpectedHistory(const QStringList& messages) {
+    QByteArray out;
+    for (const QString& m : messages) out += "TS\t" + m.toLatin1() + "\r\n\r\n";
+    return out;
+}
 }  // namespace
 
 class TestMapPage : public QObject {
@@ -50,6 +104,11 @@ class TestMapPage : public QObject {
 private:
     std::unique_ptr<TestFixture> fixture_;
     LoopbackHttpServer http_;
+    std::mutex mutex_;
+    int status_ = 200;
+    std::string body_;
+    int requests_ = 0;
+    int viewRequests_ = 0;  // those of the browser view, not of discovery's fetches
     // A map window's bridge after discovery found the recorder page; until the page has
     // completed, resizing the map calls nothing and shows nothing.
     bool StartWithRecorder(CMapBridge& bridge, CMapDlg& window) {
@@ -63,9 +122,17 @@ private:
 
 private slots:
     void initTestCase() {
-        http_.server.Get("/zavomap.html", [](const httplib::Request&, httplib::Response& r) {
-            r.set_content(kRecorderPage, "text/html");
-        });
+        http_.server.Get(
+            "/zavomap.html", [this](const httplib::Request& request, httplib::Response& r) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++requests_;
+                if (request.get_header_value("User-Agent") != "Qent Software HTTP Retriever 1.0")
+                    ++viewRequests_;
+                r.status = status_;
+                if (status_ == 401)  // a login the view cannot give
+                    r.set_header("WWW-Authenticate", "Basic realm=\"camera\"");
+                r.set_content(body_, "text/html");
+            });
         http_.Start();
         QVERIFY(http_.Port() > 0);
     }
@@ -73,6 +140,10 @@ private slots:
     void init() {
         fixture_ = std::make_unique<TestFixture>();
         SetConnectionProbe([] { return false; });
+        std::lock_guard<std::mutex> lock(mutex_);
+        status_ = 200;
+        body_ = kRecorderPage;
+        requests_ = viewRequests_ = 0;
     }
     void cleanup() {
         SetConnectionProbe({});
@@ -250,6 +321,99 @@ private slots:
         // Without a tile source the page draws a grid and fetches nothing.
         QTest::qWait(300);
         QCOMPARE(at("document.querySelectorAll('img.leaflet-tile').length"), 0.0);
+    }
+    void startMap_data() {
+        QTest::addColumn<QString>("server");  // serve, unreachable, none (no connection)
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("configuredUrlTried");  // by the view
+        QTest::addColumn<bool>("showsConfiguredUrl");  // else our own page
+
+        const QStringList noProxy = {"m_InetFlag: 3", "Internet connected!...",
+                                     "no proxy detected..."};
+        const QStringList proxy = {"m_InetFlag: 3", "Internet connected!...", "proxy detected!!"};
+        const QStringList found = {"IP @URL@ is responsible!"};
+        const QStringList notFound = {"connect IP: @URL@!", "Get page error!!",
+                                      "Useful IP not found!!", "IP @URL@ is used!"};
+        QFile bundled(":/map/zavomap.html");
+        QVERIFY(bundled.open(QIODevice::ReadOnly));
+
+        QTest::newRow("no connection: no fetch")
+            << "none" << 200 << kMarker << QStringList{"m_InetFlag: 2"} << false << false;
+        QTest::newRow("marker, then HTML")
+            << "serve" << 200 << kMarker + "\n<html>map</html>" << noProxy + found << true << true;
+        QTest::newRow("exactly the 40 marker bytes")
+            << "serve" << 200 << kMarker << noProxy + found << true << true;
+        QTest::newRow("our own page")
+            << "serve" << 200 << bundled.readAll() << noProxy + found << true << true;
+        QTest::newRow("leading blank")
+            << "serve" << 200 << " " + kMarker << noProxy + notFound << false << false;
+        QTest::newRow("other letter case")
+            << "serve" << 200 << kMarker.toUpper() << noProxy + notFound << false << false;
+        QTest::newRow("401: proxy, tried all the same, our page instead")
+            << "serve" << 401 << QByteArray("login first") << proxy + notFound << true << false;
+        QTest::newRow("unreachable, percent signs in the URL")
+            << "unreachable" << 0 << QByteArray() << noProxy + notFound.mid(0, 2) + notFound
+            << false << false;
+    }
+    void startMap() {
+        QFETCH(QString, server);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, messages);
+        QFETCH(bool, configuredUrlTried);
+        QFETCH(bool, showsConfiguredUrl);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            status_ = status;
+            body_ = body.toStdString();
+        }
+        const int port = server == "unreachable" ? UnusedPort() : http_.Port();
+        const QString url = QString("http://127.0.0.1:%1/%2")
+                                .arg(port)
+                                .arg(server == "unreachable" ? "map%s%d%25.html" : "zavomap.html");
+        fixture_->Write("um_config.ini", "[UM_CONFIG]\r\nDEFAULT_IP_0=" + url.toLatin1() + "\r\n");
+        theApp().LoadConfig();
+        SetConnectionProbe([server] { return server != "none"; });
+
+        CMapDlg dlg;
+        CMapBridge bridge;
+        bridge.StartMap(&dlg);
+        bridge.StartMap(&dlg);  // discovery runs once
+
+        // The view is sent to a page once discovery has ended.
+        const QUrl bundled("qrc:/map/zavomap.html");
+        const QUrl page = showsConfiguredUrl ? QUrl(url) : bundled;
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded() && bridge.View()->url() == page, 15000);
+        QCOMPARE(HistoryWithoutTimes(*fixture_),
+                 ExpectedHistory(QStringList(messages).replaceInStrings("@URL@", url)));
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (server == "none")
+            QCOMPARE(requests_, 0);
+        QCOMPARE(viewRequests_ > 0, configuredUrlTried);
+        QVERIFY(fixture_->messages.isEmpty());
+    }
+
+    // While discovery waits on a server that never answers, the window goes on answering; closing
+    // it then neither crashes nor waits for the fetch to time out, and logs no outcome.
+    void answersDuringDiscovery() {
+        int port = 0;
+        const int silent = ListeningSocket(&port);  // connections are made, never answered
+        QVERIFY(silent >= 0);
+        theApp().mapUrls[0] = "http://127.0.0.1:" + std::to_string(port) + "/zavomap.html";
+        SetConnectionProbe([] { return true; });
+        CMapDlg dlg;
+        auto bridge = std::make_unique<CMapBridge>();
+        bool ticked = false;
+        QTimer::singleShot(50, [&ticked] { ticked = true; });
+        bridge->StartMap(&dlg);
+        QTRY_VERIFY(ticked);
+        QVERIFY(bridge->View()->url().isEmpty());  // discovery has not ended
+        bridge.reset();
+        close(silent);
+        QCOMPARE(HistoryWithoutTimes(*fixture_),
+                 ExpectedHistory({"m_InetFlag: 3", "Internet connected!..."}));
     }
 };
 
