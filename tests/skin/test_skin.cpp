@@ -60,7 +60,6 @@ private slots:
         QTest::addColumn<bool>("visible");
         // "System" templates: 2 px per unit both ways.
         QTest::newRow("speedometer face") << 132 << 1158 << QRect(246, 6, 210, 210) << true;
-        QTest::newRow("G-sensor chart") << 132 << 1161 << QRect(0, 544, 470, 130) << true;
         QTest::newRow("hidden progress") << 132 << 1175 << QRect(788, 314, 254, 14) << false;
         // "MS Sans Serif" 8 pt: 1.5 px across, 1.625 px down.
         QTest::newRow("map placeholder") << 196 << 1080 << QRect(9, 11, 462, 303) << true;
