@@ -171,7 +171,8 @@ void AppendFixed(std::string& out, double value, int width, int precision) {
     // Exact path: |value| * scale must fit an integer comfortably (below 2^60).
     if (!std::isfinite(value) || exp2 > 40 || precision < 0 || precision > 6) {
         char text[400];
-        std::snprintf(text, sizeof text, "%*.*f", width, precision, value);
+        // Room for the widest double; the widths used are small.
+        (void)std::snprintf(text, sizeof text, "%*.*f", width, precision, value);
         out += text;
         return;
     }

@@ -154,7 +154,8 @@ void BM_LoadTrack(benchmark::State& state) {
         cold.push_back(CpuSecondsOf([&] { FreeTrack(LoadTrack(path, "")); }));
         floor.push_back(CpuSecondsOf([&] { benchmark::DoNotOptimize(ScanFloor(path)); }));
     }
-    for (std::vector<double>* times : {&warm, &cold, &floor}) std::sort(times->begin(), times->end());
+    for (std::vector<double>* times : {&warm, &cold, &floor})
+        std::sort(times->begin(), times->end());
     state.counters["warm_MBps"] = bytes / warm[2] / 1e6;
     state.counters["cold_MBps"] = bytes / cold[2] / 1e6;
     state.counters["floor_MBps"] = bytes / floor[2] / 1e6;

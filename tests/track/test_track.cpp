@@ -225,7 +225,8 @@ private slots:
         const auto load = [&](const QByteArray& log, const QString& analysis) {
             int result = 7;
             FreeTrack(LoadTrack(Write(log).toStdString(), analysis.toStdString(), &result));
-            return QString("%1 %2").arg(result).arg(QDir(tmp_->path()).entryList(QDir::Files).join(','));
+            return QString("%1 %2").arg(result).arg(
+                QDir(tmp_->path()).entryList(QDir::Files).join(','));
         };
         QCOMPARE(load(kGroup, out), "0 log.nmea,out_nmea.txt");
         QCOMPARE(load(kGga, out), "0 log.nmea");

@@ -173,8 +173,8 @@ private slots:
         QTest::addColumn<int>("sizeLimit");  // 0: none
         QTest::addColumn<int>("result");
         QTest::newRow("empty track") << 0 << "out_nmea.txt" << 0 << 0;
-        QTest::newRow("no such folder") << 1 << "no/such/folder/out_nmea.txt" << 0
-                                        << kAnalysisOpenFailed;
+        QTest::newRow("no such folder")
+            << 1 << "no/such/folder/out_nmea.txt" << 0 << kAnalysisOpenFailed;
         QTest::newRow("a folder") << 1 << "folder" << 0 << kAnalysisOpenFailed;
         QTest::newRow("disk full") << 200 << "out_nmea.txt" << 4096 << kAnalysisWriteFailed;
     }
@@ -194,7 +194,8 @@ private slots:
             const rlimit limited{rlim_t(sizeLimit), saved.rlim_max};
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         }
-        const int got = ExportTrackAnalysis(entries != 0 ? track.data() : nullptr, file.toStdString());
+        const int got =
+            ExportTrackAnalysis(entries != 0 ? track.data() : nullptr, file.toStdString());
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(got, result);
         QVERIFY(!QFileInfo(file).isFile());
