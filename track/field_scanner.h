@@ -46,7 +46,7 @@ public:
         }
         size_t length;
         if (const char* field = Rest(delimiter, &length))
-            dest = length >= kFieldMax ? 0 : ReadInteger(field, length, 10);
+            dest = length >= kFieldMax ? 0 : ReadInteger(field, length);
         Literal(delimiter);
     }
     [[gnu::always_inline]] void Double(double& dest, char delimiter) {
@@ -170,7 +170,7 @@ private:
             if (i == length)
                 return value;
         }
-        return length >= kFieldMax ? 0 : ReadInteger(text, length, 10);
+        return length >= kFieldMax ? 0 : ReadInteger(text, length);
     }
 
     const char* in_;

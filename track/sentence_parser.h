@@ -25,8 +25,6 @@ public:
     // not by its checksum, which saves framing them again when nothing is buffered.
     int ApplySentence(const char* sentence, size_t length, bool accepted, TrackSample& sample);
 
-    size_t Fill() const { return fill_; }
-
 private:
     int FeedChunk(const char* bytes, size_t count, TrackSample& sample);
     int FrameAll(const char* bytes, size_t count, size_t* consumed, TrackSample& sample);
