@@ -36,7 +36,7 @@ public:
         // The usual field, up to nine plain digits, is read on the walk to its delimiter.
         const char* p = in_;
         uint32_t value = 0;
-        for (; p < end_ && p - in_ < 10 && IsDigit(*p); ++p)
+        for (; p < end_ && IsDigit(*p); ++p)  // wraps harmlessly on a long run, read below
             value = value * 10 + static_cast<uint32_t>(*p - '0');
         if (p - in_ <= 9 && NumberEnds(p, delimiter, false)) {
             if (p != in_)
