@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "track/text_number.h"
@@ -18,6 +19,11 @@ public:
 
     // Literal characters of the format.
     void Literal(std::string_view text) {
+        if (static_cast<size_t>(end_ - in_) >= text.size() &&
+            std::memcmp(in_, text.data(), text.size()) == 0) {
+            in_ += text.size();
+            return;
+        }
         for (const char c : text) Literal(c);
     }
     void Literal(char c) {

@@ -33,7 +33,3 @@ private:
     size_t capacity_ = 0;
     size_t fill_ = 0;
 };
-
-// Classifies and decodes one framed, accepted sentence and applies it: 1, or 0 when its kind
-// is unknown or its decoder rejects it.
-int DecodeAndApply(const char* sentence, size_t length, TrackSample& sample);
