@@ -51,12 +51,13 @@ int WriteHistoryLog(const char* format, ...) {
     if (file == nullptr)
         return -1;
     const std::string stored = ToTextMode(line);
-    const size_t written = std::fwrite(stored.data(), 1, stored.size(), file);
-    std::fflush(file);
-    std::fclose(file);
-    return written == stored.size() ? static_cast<int>(line.size()) : -1;
+    const bool written = std::fwrite(stored.data(), 1, stored.size(), file) == stored.size();
+    const bool flushed = std::fflush(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    return written && flushed && closed ? static_cast<int>(line.size()) : -1;
 }
 
 void DeleteHistoryLog() {
-    std::remove(theApp().StateFile("History.log").c_str());
+    // There is none at the first start, and a log that stays is appended to: nothing to report.
+    (void)std::remove(theApp().StateFile("History.log").c_str());
 }

@@ -5,7 +5,7 @@
 
 namespace {
 void PrintMessage(const std::string& text, const std::string& caption) {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    (void)std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());  // nowhere else to go
 }
 
 MessageHandler& Handler() {

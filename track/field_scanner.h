@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "track/text_number.h"
@@ -18,6 +19,11 @@ public:
 
     // Literal characters of the format.
     void Literal(std::string_view text) {
+        if (static_cast<size_t>(end_ - in_) >= text.size() &&
+            std::memcmp(in_, text.data(), text.size()) == 0) {
+            in_ += text.size();
+            return;
+        }
         for (const char c : text) Literal(c);
     }
     void Literal(char c) {
@@ -31,21 +37,69 @@ public:
     // consumed as its literal), or at the end of the input; '\0' when the letter ends the
     // format, so the field is the rest of the input.
     void Int(int32_t& dest, char delimiter) {
+        if (!Begin())
+            return;
+        // The usual field, up to nine plain digits, is read on the walk to its delimiter.
+        const char* p = in_;
+        uint32_t value = 0;
+        for (; p < end_ && IsDigit(*p); ++p)  // wraps harmlessly on a long run, read below
+            value = value * 10 + static_cast<uint32_t>(*p - '0');
+        if (p - in_ <= 9 && NumberEnds(p, delimiter, false)) {
+            if (p != in_)
+                dest = static_cast<int32_t>(value);
+            Past(p, delimiter);
+            return;
+        }
         size_t length;
-        if (const char* field = Field(delimiter, &length))
-            dest = ToInt(field, length);
+        if (const char* field = Rest(delimiter, &length))
+            dest = length >= kFieldMax ? 0 : ReadInteger(field, length);
         Literal(delimiter);
     }
-    void Double(double& dest, char delimiter) {
+    [[gnu::always_inline]] void Double(double& dest, char delimiter) {
+        if (!Begin())
+            return;
+        // So is a plain decimal of up to 19 digits, with its sign and point: the division of
+        // two exact doubles rounds as a full reader would.
+        constexpr uint64_t kExact = uint64_t{1} << 53;
+        static constexpr double kScale[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                                            1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                                            1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+        const char* p = in_;
+        const bool negative = p < end_ && *p == '-';
+        p += negative ? 1 : 0;
+        uint64_t mantissa = 0;
+        const char* digits = p;
+        for (; p < end_ && IsDigit(*p); ++p)
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        ptrdiff_t count = p - digits;
+        ptrdiff_t fraction = 0;
+        if (p < end_ && *p == '.') {
+            const char* point = ++p;
+            for (; p < end_ && IsDigit(*p); ++p)
+                mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+            fraction = p - point;
+            count += fraction;
+        }
+        if (NumberEnds(p, delimiter, true) &&
+            (p == in_ || (count > 0 && count <= 19 && mantissa <= kExact))) {
+            if (p != in_) {  // an empty field stores nothing
+                const double value = static_cast<double>(mantissa) / kScale[fraction];
+                dest = negative ? -value : value;
+            }
+            Past(p, delimiter);
+            return;
+        }
         size_t length;
-        if (const char* field = Field(delimiter, &length))
+        if (const char* field = Rest(delimiter, &length))
             dest = length >= kFieldMax ? 0.0 : ReadDecimal(field, length);
         Literal(delimiter);
     }
     // "%s": the field up to its first NUL, as terminated text would be; empty when too long.
     void Text(std::string_view& dest, char delimiter) {
+        if (!Begin())
+            return;
         size_t length;
-        if (const char* field = Field(delimiter, &length)) {
+        if (const char* field = Rest(delimiter, &length)) {
             size_t text = 0;
             while (text < length && field[text] != '\0') ++text;
             dest = length >= kFieldMax ? std::string_view() : std::string_view(field, text);
@@ -82,10 +136,27 @@ private:
         ++count_;
         return true;
     }
-    // The field of a delimited conversion, or null when there is none or it is empty.
-    const char* Field(char delimiter, size_t* length) {
-        if (!Begin())
-            return nullptr;
+    static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+    // Whether a number read up to p is its whole field: it stops at the delimiter; or, for a
+    // field that runs to the end of the input, it is not empty, the reader would stop there as
+    // well, and the field is short enough to be read at all.
+    bool NumberEnds(const char* p, char delimiter, bool decimal) const {
+        if (delimiter != '\0')
+            return p < end_ && *p == delimiter;
+        return p != in_ && static_cast<size_t>(end_ - in_) < kFieldMax &&
+               (p == end_ || (!IsDigit(*p) && (!decimal || (*p != 'e' && *p != 'E'))));
+    }
+    // After a number that NumberEnds accepted: past its delimiter, or at the end of the input
+    // (where the format ends too).
+    void Past(const char* p, char delimiter) {
+        if (delimiter != '\0')
+            in_ = p + 1;
+        else
+            in_ = end_ = nullptr;
+    }
+    // The field from the current byte, whose conversion has begun, or null when it is empty.
+    const char* Rest(char delimiter, size_t* length) {
         const char* field = in_;
         if (delimiter == '\0') {
             in_ = end_;
@@ -105,7 +176,7 @@ private:
             if (i == length)
                 return value;
         }
-        return length >= kFieldMax ? 0 : ReadInteger(text, length, 10);
+        return length >= kFieldMax ? 0 : ReadInteger(text, length);
     }
 
     const char* in_;

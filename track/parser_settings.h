@@ -12,7 +12,16 @@ struct ParserSettings {
     int buffer_size = 1024;
 };
 // Nothing in the player installs the callbacks; tests do.
-ParserSettings& theParserSettings();
+inline ParserSettings& theParserSettings() {
+    static ParserSettings settings;
+    return settings;
+}
 
 void ReportParserError(const char* text);
-void ReportSentence(const char* sentence, size_t length);
+
+// Every decoded sentence passes here: inline, so that without a callback it costs a test.
+inline void ReportSentence(const char* sentence, size_t length) {
+    const ParserSettings& settings = theParserSettings();
+    if (settings.on_sentence && length != 0)
+        settings.on_sentence(sentence, static_cast<int>(length));
+}

@@ -18,7 +18,8 @@ struct NmeaTime {
     int32_t hundredths;
 };
 
-struct GgaRecord {
+// Fields in the sentence's order.
+struct GgaRecord {  // NOLINT(clang-analyzer-optin.performance.Padding)
     NmeaTime time;  // time of day only
     double lat;
     char ns;

@@ -46,16 +46,29 @@ FrameResult FrameSentence(const char* bytes, size_t count) {
 }
 
 SentenceKind ClassifySentence(const char* bytes, size_t count) {
-    static constexpr struct {
-        const char* letters;
-        SentenceKind kind;
-    } kKinds[] = {{"GPGGA", kSentenceGga}, {"GPGSA", kSentenceGsa}, {"GPGSV", kSentenceGsv},
-                  {"GPRMC", kSentenceRmc}, {"GPVTG", kSentenceVtg}, {"GSENS", kSentenceGsensor}};
-    if (count < 5)
+    if (count < 5 || bytes[0] != 'G')
         return kSentenceNone;
-    for (const auto& k : kKinds) {
-        if (std::memcmp(bytes, k.letters, 5) == 0)
-            return k.kind;
+    // The four letters after the G, as one word.
+    constexpr auto kWord = [](const char* letters) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(letters[0])) |
+               static_cast<uint32_t>(static_cast<uint8_t>(letters[1])) << 8 |
+               static_cast<uint32_t>(static_cast<uint8_t>(letters[2])) << 16 |
+               static_cast<uint32_t>(static_cast<uint8_t>(letters[3])) << 24;
+    };
+    switch (kWord(bytes + 1)) {
+        case kWord("PGGA"):
+            return kSentenceGga;
+        case kWord("PGSA"):
+            return kSentenceGsa;
+        case kWord("PGSV"):
+            return kSentenceGsv;
+        case kWord("PRMC"):
+            return kSentenceRmc;
+        case kWord("PVTG"):
+            return kSentenceVtg;
+        case kWord("SENS"):
+            return kSentenceGsensor;
+        default:
+            return kSentenceNone;
     }
-    return kSentenceNone;
 }

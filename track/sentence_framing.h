@@ -2,6 +2,7 @@
 // Finding sentences in bytes: the framer, the classifier, and the one pass over a line that
 // gives the framer's answer for the usual line without running it.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -35,8 +36,10 @@ struct LineScan {
 };
 
 // Scans at most count bytes, stopping after the first line feed. Eight bytes are taken at a
-// time while none of them is below "+", which every byte the framer looks for is.
+// time; every byte the framer looks for is below "+", so only those bytes are looked at one by
+// one.
 inline LineScan ScanLine(const char* p, size_t count) {
+    static_assert(std::endian::native == std::endian::little);
     constexpr uint64_t kOnes = 0x0101010101010101;
     constexpr uint64_t kHighs = kOnes * 0x80;
     LineScan scan;
@@ -48,39 +51,43 @@ inline LineScan ScanLine(const char* p, size_t count) {
     }
     if (p[0] == '\0')
         scan.nul = 0;
-    uint64_t words = 0;
-    uint8_t bytes = 0;
+    uint64_t lanes = 0;  // the exclusive-or of the bytes from the second one, in eight lanes
     size_t i = 1;
     while (i < count) {
-        for (; i + 8 <= count; i += 8) {
+        if (i + 8 <= count) {
             uint64_t w;
             std::memcpy(&w, p + i, 8);
-            if (((w - kOnes * '+') & ~w & kHighs) != 0)
-                break;
-            words ^= w;
-        }
-        const size_t stop = i + 8 < count ? i + 8 : count;
-        for (; i < stop; ++i) {
-            const auto c = static_cast<uint8_t>(p[i]);
-            if (c < '+') {
-                if (c == '\n') {
-                    scan.lf = i;
-                    return scan;
-                }
-                if (c == '*' && scan.star == kNotFound) {
-                    words ^= words >> 32;
-                    words ^= words >> 16;
-                    words ^= words >> 8;
-                    scan.star = i;
-                    scan.checksum = static_cast<uint8_t>(bytes ^ static_cast<uint8_t>(words));
-                } else if (c == '$' && scan.dollar == kNotFound) {
-                    scan.dollar = i;
-                } else if (c == '\0' && scan.nul == kNotFound) {
-                    scan.nul = i;
-                }
+            // The lowest flagged byte is exactly the first one below "+".
+            const uint64_t below = (w - kOnes * '+') & ~w & kHighs;
+            if (below == 0) {
+                lanes ^= w;
+                i += 8;
+                continue;
             }
-            bytes ^= c;
+            const int plain = std::countr_zero(below) / 8;
+            lanes ^= w & ((uint64_t{1} << (8 * plain)) - 1);
+            i += static_cast<size_t>(plain);
         }
+        const auto c = static_cast<uint8_t>(p[i]);
+        if (c < '+') {
+            if (c == '\n') {
+                scan.lf = i;
+                return scan;
+            }
+            if (c == '*' && scan.star == kNotFound) {
+                uint64_t fold = lanes ^ (lanes >> 32);
+                fold ^= fold >> 16;
+                fold ^= fold >> 8;
+                scan.star = i;
+                scan.checksum = static_cast<uint8_t>(fold);
+            } else if (c == '$' && scan.dollar == kNotFound) {
+                scan.dollar = i;
+            } else if (c == '\0' && scan.nul == kNotFound) {
+                scan.nul = i;
+            }
+        }
+        lanes ^= c;
+        ++i;
     }
     return scan;
 }

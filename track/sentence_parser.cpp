@@ -20,8 +20,9 @@ int DecodeInto(int (*parse)(const char*, size_t, Record&), const char* sentence,
     ApplySentence(record, sample);
     return 1;
 }
-}  // namespace
 
+// Classifies and decodes one framed, accepted sentence and applies it: 1, or 0 when its kind
+// is unknown or its decoder rejects it.
 int DecodeAndApply(const char* sentence, size_t length, TrackSample& sample) {
     switch (ClassifySentence(sentence + 1, length - 1)) {
         case kSentenceGga:
@@ -41,6 +42,7 @@ int DecodeAndApply(const char* sentence, size_t length, TrackSample& sample) {
     }
     return 0;
 }
+}  // namespace
 
 bool SentenceParser::Open() {
     Close();

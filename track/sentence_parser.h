@@ -25,8 +25,6 @@ public:
     // not by its checksum, which saves framing them again when nothing is buffered.
     int ApplySentence(const char* sentence, size_t length, bool accepted, TrackSample& sample);
 
-    size_t Fill() const { return fill_; }
-
 private:
     int FeedChunk(const char* bytes, size_t count, TrackSample& sample);
     int FrameAll(const char* bytes, size_t count, size_t* consumed, TrackSample& sample);
@@ -35,7 +33,3 @@ private:
     size_t capacity_ = 0;
     size_t fill_ = 0;
 };
-
-// Classifies and decodes one framed, accepted sentence and applies it: 1, or 0 when its kind
-// is unknown or its decoder rejects it.
-int DecodeAndApply(const char* sentence, size_t length, TrackSample& sample);

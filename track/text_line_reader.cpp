@@ -6,13 +6,12 @@
 #include <cstring>
 
 namespace {
-constexpr size_t kBufferSize = 256 * 1024;
+constexpr size_t kBufferSize = size_t{256} * 1024;
 // A piece is decided by at most this many raw bytes: 259 characters and the one after them.
 constexpr size_t kWindow = kLinePieceMax + 1;
 }  // namespace
 
-TextLineReader::TextLineReader(int fd)
-    : fd_(fd), buffer_(new char[kBufferSize + kSlack]()) {}
+TextLineReader::TextLineReader(int fd) : fd_(fd), buffer_(new char[kBufferSize + kSlack]()) {}
 
 bool TextLineReader::Refill() {
     const size_t rest = end_ - pos_;

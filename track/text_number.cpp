@@ -12,16 +12,6 @@ bool IsSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A' + 10;
-    return 99;
-}
-
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -33,7 +23,7 @@ double StrtodC(const char* text) {
 }
 }  // namespace
 
-int32_t ReadInteger(const char* text, size_t length, int base) {
+int32_t ReadInteger(const char* text, size_t length) {
     const char* p = text;
     const char* end = text + length;
     while (p < end && IsSpace(*p)) ++p;
@@ -43,22 +33,10 @@ int32_t ReadInteger(const char* text, size_t length, int base) {
     // Accumulate just past the 32-bit range; anything beyond is clamped anyway.
     constexpr int64_t kLimit = int64_t{1} << 32;
     int64_t value = 0;
-    if (base == 10) {
-        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-            value = value * 10 + (*p - '0');
-            if (value > kLimit)
-                value = kLimit;
-        }
-    } else {
-        if (base == 16 && end - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
-            DigitValue(p[2]) < 16) {
-            p += 2;
-        }
-        for (; p < end && DigitValue(*p) < base; ++p) {
-            value = value * base + DigitValue(*p);
-            if (value > kLimit)
-                value = kLimit;
-        }
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > kLimit)
+            value = kLimit;
     }
     if (negative)
         value = -value;
@@ -171,7 +149,8 @@ void AppendFixed(std::string& out, double value, int width, int precision) {
     // Exact path: |value| * scale must fit an integer comfortably (below 2^60).
     if (!std::isfinite(value) || exp2 > 40 || precision < 0 || precision > 6) {
         char text[400];
-        std::snprintf(text, sizeof text, "%*.*f", width, precision, value);
+        // Room for the widest double; the widths used are small.
+        (void)std::snprintf(text, sizeof text, "%*.*f", width, precision, value);
         out += text;
         return;
     }

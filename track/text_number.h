@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-// Leading isspace blanks, a sign, then digits of the base (16 also takes a "0x" prefix, as
-// strtol does); stops at the first other byte. Clamped to the 32-bit range; 0 without digits.
-int32_t ReadInteger(const char* text, size_t length, int base);
+// Leading isspace blanks, a sign, then decimal digits; stops at the first other byte. Clamped
+// to the 32-bit range; 0 without digits.
+int32_t ReadInteger(const char* text, size_t length);
 
 // Leading isspace blanks, a sign, digits with an optional point, an optional exponent: the
 // decimal prefix of the text, correctly rounded (no inf, nan or hex forms; 0 without digits).

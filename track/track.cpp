@@ -32,8 +32,8 @@ public:
         const LineScan& scan = piece.scan;
         size_t length = scan.nul < piece.length ? scan.nul : piece.length;
         const char* suffix = "\r";
-        if (length >= 9 && (std::memcmp(data_, "$GSENSORD", 9) == 0 ||
-                            std::memcmp(data_, "$GSENSOR,", 9) == 0)) {
+        if (length >= 9 &&
+            (std::memcmp(data_, "$GSENSORD", 9) == 0 || std::memcmp(data_, "$GSENSOR,", 9) == 0)) {
             if (data_[length - 1] == '\n')
                 --length;
             suffix = kGsensorSuffix;

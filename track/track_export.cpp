@@ -206,7 +206,8 @@ void GpsInfoSection(AnalysisWriter& out, const TrackEntry* first) {
 }  // namespace
 
 int ExportTrackAnalysis(const TrackEntry* first, const std::string& path) {
-    std::remove(path.c_str());
+    // When the old file cannot be deleted, the new analysis is appended to it.
+    (void)std::remove(path.c_str());
     if (first == nullptr)
         return 0;
     std::FILE* file = std::fopen(path.c_str(), "ab");
@@ -224,7 +225,7 @@ int ExportTrackAnalysis(const TrackEntry* first, const std::string& path) {
     GpsInfoSection(out, first);
     const bool written = out.Flush();
     if (std::fclose(file) != 0 || !written) {
-        std::remove(path.c_str());  // a cut-short analysis would pass for a whole one
+        (void)std::remove(path.c_str());  // a cut-short analysis would pass for a whole one
         return kAnalysisWriteFailed;
     }
     return 0;

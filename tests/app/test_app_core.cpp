@@ -4,6 +4,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <memory>
 
 #include "app/app_state.h"
@@ -84,12 +87,35 @@ private slots:
         QCOMPARE(ReadAll(ini_), after);
     }
 
+    // A failed write leaves the old file as it was and nothing beside it: a folder in the
+    // file's place (which stops even root), or a disk that fills up (the file size limit
+    // stands in for it).
+    void writeProfileFailsWithoutHarm_data() {
+        QTest::addColumn<bool>("folder");
+        QTest::newRow("folder in its place") << true;
+        QTest::newRow("disk full") << false;
+    }
     void writeProfileFailsWithoutHarm() {
-        // A directory where the file should be cannot be written, even as root.
-        QVERIFY(QDir(fx_->Dir()).mkdir("um_config.ini"));
-        theApp().folderPath = "/rec";
-        QVERIFY(!theApp().SaveFolderPath());
-        QVERIFY(QFileInfo(ini_).isDir());
+        QFETCH(bool, folder);
+        const QByteArray old = "[UM_CONFIG]\nFOLDER_PATH=/old\n";
+        if (folder)
+            QVERIFY(QDir(fx_->Dir()).mkdir("um_config.ini"));
+        else
+            WriteAll(ini_, old);
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limited{rlim_t(old.size()), saved.rlim_max};
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        theApp().folderPath = "/a/longer/folder";
+        const bool saved_path = theApp().SaveFolderPath();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(!saved_path);
+        QCOMPARE(QFileInfo(ini_).isDir(), folder);
+        if (!folder)
+            QCOMPARE(ReadAll(ini_), old);
+        QCOMPARE(QDir(fx_->Dir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"um_config.ini"});
     }
 
     void configRoundTrip() {

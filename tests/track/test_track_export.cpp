@@ -64,48 +64,6 @@ private slots:
         tmp_.reset();
     }
 
-    void oneEntryTwoSatellites() {
-        std::vector<TrackEntry> b = MakeTrack(1);
-        TrackSample& s = b[0].sample;
-        s.sats[0] = {5, 1, 40, 120, 40};
-        s.sats[1] = {12, 0, 10, 200, 0};
-        s.inview_no = 2;
-        s.inuse_no = 1;
-        QVERIFY(!WriteFile(out_, "an older and longer analysis").isEmpty());
-        const QByteArray file = Export(b.data());
-        const QList<QByteArray> snr = Section(file, "SNR");
-        QCOMPARE(snr.size(), 4);
-        QCOMPARE(snr[1], "          0\t   09:05:03 2017/01/05 40\t  0\t" +
-                             QByteArray("  0\t").repeated(22) + "        2\t       1\t");
-        QCOMPARE(snr[2], "max_snr_idx\t" + QByteArray("  0\t").repeated(24));
-        QCOMPARE(snr[3], "    max_snr\t 40\t" + QByteArray("  0\t").repeated(23));
-        QCOMPARE(Section(file, "PRN_SNR"),
-                 (QList<QByteArray>{"index\tPRN_05\t", "    0\t    40\t"}));
-        QVERIFY(file.startsWith("SNR\r\n      index\tutc(hh:mm:ss yy/mm/dd)G01\tG02\t"));
-    }
-
-    // South and west; no fix (negative zero); ties rounding to even.
-    void gpsInfoRows() {
-        const double values[3][3] = {
-            {-2503.123, -4540.5, 41.4848}, {-0.0, -0.0, 0}, {0.0625, 0.0005, 0.25}};
-        std::vector<TrackEntry> b = MakeTrack(3);
-        for (int i = 0; i < 3; ++i) {
-            TrackSample& s = b[size_t(i)].sample;
-            s.valid = 1;
-            s.lat = values[i][0];
-            s.lon = values[i][1];
-            s.speed = values[i][2];
-            s.dir = 54.7;
-            s.x = -1;
-        }
-        const QByteArray file = Export(b.data());
-        const QByteArray tail = "\t-1.000\t 0.000\t 0.000\t09:05:03 2017/01/05";
-        QCOMPARE(Section(file, "GPS_INFO").mid(1),
-                 (QList<QByteArray>{"    0\t    1\t-4540.500\t-2503.123\t54.700\t\t41.5" + tail,
-                                    "    1\t    1\t-0.000\t-0.000\t54.700\t\t0.0" + tail,
-                                    "    2\t    1\t 0.001\t 0.062\t54.700\t\t0.2" + tail}));
-    }
-
     void prnColumnsAcrossEntries() {
         std::vector<TrackEntry> b = MakeTrack(3);
         b[0].sample.sats[0] = {7, 0, 0, 0, 30};
@@ -173,8 +131,8 @@ private slots:
         QTest::addColumn<int>("sizeLimit");  // 0: none
         QTest::addColumn<int>("result");
         QTest::newRow("empty track") << 0 << "out_nmea.txt" << 0 << 0;
-        QTest::newRow("no such folder") << 1 << "no/such/folder/out_nmea.txt" << 0
-                                        << kAnalysisOpenFailed;
+        QTest::newRow("no such folder")
+            << 1 << "no/such/folder/out_nmea.txt" << 0 << kAnalysisOpenFailed;
         QTest::newRow("a folder") << 1 << "folder" << 0 << kAnalysisOpenFailed;
         QTest::newRow("disk full") << 200 << "out_nmea.txt" << 4096 << kAnalysisWriteFailed;
     }
@@ -194,7 +152,8 @@ private slots:
             const rlimit limited{rlim_t(sizeLimit), saved.rlim_max};
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         }
-        const int got = ExportTrackAnalysis(entries != 0 ? track.data() : nullptr, file.toStdString());
+        const int got =
+            ExportTrackAnalysis(entries != 0 ? track.data() : nullptr, file.toStdString());
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(got, result);
         QVERIFY(!QFileInfo(file).isFile());
