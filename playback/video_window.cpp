@@ -95,6 +95,7 @@ bool Covers(const QVideoFrame& frame, const Component& c, int columns, int rows)
 QImage ConvertYuv(const QVideoFrame& frame, const YuvLayout& layout) {
     const int width = frame.width();
     const int height = frame.height();
+    const int chromaWidth = 1 << layout.chromaShiftX;
     const int chromaColumns = ((width - 1) >> layout.chromaShiftX) + 1;
     const int chromaRows = ((height - 1) >> layout.chromaShiftY) + 1;
     if (!Covers(frame, layout.y, width, height) ||
@@ -111,13 +112,17 @@ QImage ConvertYuv(const QVideoFrame& frame, const YuvLayout& layout) {
         const uchar* us = rowOf(layout.u, row >> layout.chromaShiftY);
         const uchar* vs = rowOf(layout.v, row >> layout.chromaShiftY);
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(row));
-        for (int x = 0; x < width; ++x) {
-            const int cx = x >> layout.chromaShiftX;
-            const int y = t.y[ys[x * layout.y.step]];
+        // The chroma terms once for all the pixels that share a chroma sample.
+        for (int x = 0, cx = 0; x < width; ++cx) {
             const uchar u = us[cx * layout.u.step];
             const uchar v = vs[cx * layout.v.step];
-            out[x] = qRgb(Channel(y + t.rv[v]), Channel(y + t.gu[u] + t.gv[v]),
-                          Channel(y + t.bu[u]));
+            const int r = t.rv[v];
+            const int g = t.gu[u] + t.gv[v];
+            const int b = t.bu[u];
+            for (const int end = std::min(width, x + chromaWidth); x < end; ++x) {
+                const int y = t.y[ys[x * layout.y.step]];
+                out[x] = qRgb(Channel(y + r), Channel(y + g), Channel(y + b));
+            }
         }
     }
     return image;
@@ -162,14 +167,18 @@ void CVideoWindow::Clear() {
 
 void CVideoWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
     if (image_.isNull() && frame_.isValid())
         image_ = VideoFrameImage(frame_);
-    if (image_.isNull())
+    if (image_.isNull()) {
+        p.fillRect(rect(), Qt::black);
         return;
+    }
     QSize fitted = image_.size().scaled(size(), Qt::KeepAspectRatio);
     const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
                        fitted);
+    // Only the bars: the picture covers the rest.
+    for (const QRect& bar : QRegion(rect()).subtracted(target))
+        p.fillRect(bar, Qt::black);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(target, image_);
 }
