@@ -25,20 +25,20 @@ struct YuvLayout {
 
 std::optional<YuvLayout> LayoutOf(QVideoFrameFormat::PixelFormat format) {
     switch (format) {
-    case QVideoFrameFormat::Format_YUV420P:
-        return YuvLayout{{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, 1, 1};
-    case QVideoFrameFormat::Format_YV12:
-        return YuvLayout{{0, 0, 1}, {2, 0, 1}, {1, 0, 1}, 1, 1};
-    case QVideoFrameFormat::Format_NV12:
-        return YuvLayout{{0, 0, 1}, {1, 0, 2}, {1, 1, 2}, 1, 1};
-    case QVideoFrameFormat::Format_NV21:
-        return YuvLayout{{0, 0, 1}, {1, 1, 2}, {1, 0, 2}, 1, 1};
-    case QVideoFrameFormat::Format_YUYV:
-        return YuvLayout{{0, 0, 2}, {0, 1, 4}, {0, 3, 4}, 1, 0};
-    case QVideoFrameFormat::Format_UYVY:
-        return YuvLayout{{0, 1, 2}, {0, 0, 4}, {0, 2, 4}, 1, 0};
-    default:
-        return std::nullopt;
+        case QVideoFrameFormat::Format_YUV420P:
+            return YuvLayout{{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, 1, 1};
+        case QVideoFrameFormat::Format_YV12:
+            return YuvLayout{{0, 0, 1}, {2, 0, 1}, {1, 0, 1}, 1, 1};
+        case QVideoFrameFormat::Format_NV12:
+            return YuvLayout{{0, 0, 1}, {1, 0, 2}, {1, 1, 2}, 1, 1};
+        case QVideoFrameFormat::Format_NV21:
+            return YuvLayout{{0, 0, 1}, {1, 1, 2}, {1, 0, 2}, 1, 1};
+        case QVideoFrameFormat::Format_YUYV:
+            return YuvLayout{{0, 0, 2}, {0, 1, 4}, {0, 3, 4}, 1, 0};
+        case QVideoFrameFormat::Format_UYVY:
+            return YuvLayout{{0, 1, 2}, {0, 0, 4}, {0, 2, 4}, 1, 0};
+        default:
+            return std::nullopt;
     }
 }
 
@@ -87,8 +87,8 @@ int Channel(int fixed) {
 bool Covers(const QVideoFrame& frame, const Component& c, int columns, int rows) {
     if (c.plane >= frame.planeCount())
         return false;
-    const qint64 last = qint64(frame.bytesPerLine(c.plane)) * (rows - 1) +
-                        qint64(columns - 1) * c.step + c.offset;
+    const qint64 last =
+        qint64(frame.bytesPerLine(c.plane)) * (rows - 1) + qint64(columns - 1) * c.step + c.offset;
     return last < frame.mappedBytes(c.plane);
 }
 
@@ -134,7 +134,8 @@ QImage VideoFrameImage(const QVideoFrame& frame) {
     QVideoFrame mapped = frame;
     const std::optional<YuvLayout> layout = LayoutOf(frame.pixelFormat());
     const QImage::Format rgb = QVideoFrameFormat::imageFormatFromPixelFormat(frame.pixelFormat());
-    const bool rgb32 = rgb != QImage::Format_Invalid && QImage::toPixelFormat(rgb).bitsPerPixel() == 32;
+    const bool rgb32 =
+        rgb != QImage::Format_Invalid && QImage::toPixelFormat(rgb).bitsPerPixel() == 32;
     if ((!layout && !rgb32) || !mapped.map(QVideoFrame::ReadOnly))
         return frame.toImage();
     QImage image;
@@ -142,8 +143,7 @@ QImage VideoFrameImage(const QVideoFrame& frame) {
         image = ConvertYuv(mapped, *layout);
     } else if (Covers(mapped, {0, 0, 4}, mapped.width(), mapped.height())) {
         // Converting copies the pixels out of the mapping before it ends.
-        image = QImage(mapped.bits(0), mapped.width(), mapped.height(), mapped.bytesPerLine(0),
-                       rgb)
+        image = QImage(mapped.bits(0), mapped.width(), mapped.height(), mapped.bytesPerLine(0), rgb)
                     .convertToFormat(QImage::Format_RGB32);
     }
     mapped.unmap();
@@ -177,8 +177,7 @@ void CVideoWindow::paintEvent(QPaintEvent*) {
     const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
                        fitted);
     // Only the bars: the picture covers the rest.
-    for (const QRect& bar : QRegion(rect()).subtracted(target))
-        p.fillRect(bar, Qt::black);
+    for (const QRect& bar : QRegion(rect()).subtracted(target)) p.fillRect(bar, Qt::black);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(target, image_);
 }

@@ -88,8 +88,7 @@ std::optional<std::string> ProbeGlRenderer() {
         const std::string renderer = GlxRenderer(display);
         // A marker first, so that an empty name differs from a child that died on the way.
         const std::string message = "=" + renderer;
-        _exit(write(fds[1], message.data(), message.size()) ==
-                      static_cast<ssize_t>(message.size())
+        _exit(write(fds[1], message.data(), message.size()) == static_cast<ssize_t>(message.size())
                   ? 0
                   : 1);
     }

@@ -20,4 +20,5 @@ std::optional<std::string> ProbeGlRenderer();
 // software scene graph and no OpenGL integration for X11; with a real GPU changes nothing.
 // A user's own QT_QUICK_BACKEND or QT_XCB_GL_INTEGRATION is kept; only the X11 platform is
 // probed. `probe` stands in for ProbeGlRenderer in tests.
-void ChooseRenderBackend(const std::function<std::optional<std::string>()>& probe = ProbeGlRenderer);
+void ChooseRenderBackend(
+    const std::function<std::optional<std::string>()>& probe = ProbeGlRenderer);

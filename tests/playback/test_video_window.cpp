@@ -154,12 +154,12 @@ private slots:
         QTest::newRow("NV21") << Format::Format_NV21 << bt601 << video << SemiPlanar(1, 0);
         QTest::newRow("YUYV") << Format::Format_YUYV << bt601 << video << Packed422("YUYV");
         QTest::newRow("UYVY") << Format::Format_UYVY << bt601 << video << Packed422("UYVY");
-        QTest::newRow("I420, BT.709") << Format::Format_YUV420P << Format::ColorSpace_BT709
-                                      << video << Planar(1, 2);
-        QTest::newRow("NV12, full range") << Format::Format_NV12 << bt601
-                                          << Format::ColorRange_Full << SemiPlanar(0, 1);
-        QTest::newRow("I420, range unknown") << Format::Format_YUV420P << bt601
-                                             << Format::ColorRange_Unknown << Planar(1, 2);
+        QTest::newRow("I420, BT.709")
+            << Format::Format_YUV420P << Format::ColorSpace_BT709 << video << Planar(1, 2);
+        QTest::newRow("NV12, full range")
+            << Format::Format_NV12 << bt601 << Format::ColorRange_Full << SemiPlanar(0, 1);
+        QTest::newRow("I420, range unknown")
+            << Format::Format_YUV420P << bt601 << Format::ColorRange_Unknown << Planar(1, 2);
         QTest::newRow("BGRA") << Format::Format_BGRA8888 << bt601 << video << Rgb32("BGRA");
         QTest::newRow("XRGB") << Format::Format_XRGB8888 << bt601 << video << Rgb32("XRGB");
         QTest::newRow("RGBX") << Format::Format_RGBX8888 << bt601 << video << Rgb32("RGBX");
@@ -210,8 +210,9 @@ private slots:
             for (int x = 0; x < shot.width(); x += 5) {
                 const QPoint at(x, y);
                 // Block centres stay pure under smooth scaling; block edges blend.
-                const QPointF inFrame(double(x - picture.x()) * kFrameSize.width() / picture.width(),
-                                      double(y - picture.y()) * kFrameSize.height() / picture.height());
+                const QPointF inFrame(
+                    double(x - picture.x()) * kFrameSize.width() / picture.width(),
+                    double(y - picture.y()) * kFrameSize.height() / picture.height());
                 const double fx = std::fmod(inFrame.x(), kBlock);
                 const double fy = std::fmod(inFrame.y(), kBlock);
                 QColor want = Qt::black;
@@ -221,13 +222,12 @@ private slots:
                     want = ColourAt(int(inFrame.x()), int(inFrame.y()));
                 }
                 const QColor got = shot.pixelColor(at);
-                QVERIFY2(std::abs(got.red() - want.red()) <= 3 &&
-                             std::abs(got.green() - want.green()) <= 3 &&
-                             std::abs(got.blue() - want.blue()) <= 3,
-                         qPrintable(QString("%1,%2 is %3, not %4")
-                                        .arg(x)
-                                        .arg(y)
-                                        .arg(got.name(), want.name())));
+                QVERIFY2(
+                    std::abs(got.red() - want.red()) <= 3 &&
+                        std::abs(got.green() - want.green()) <= 3 &&
+                        std::abs(got.blue() - want.blue()) <= 3,
+                    qPrintable(
+                        QString("%1,%2 is %3, not %4").arg(x).arg(y).arg(got.name(), want.name())));
             }
         }
     }

@@ -31,12 +31,10 @@ class TestRenderBackend : public QObject {
 private slots:
     void init() {
         saved_.clear();
-        for (const QByteArray& name : kVariables)
-            saved_ << Variable(name);
+        for (const QByteArray& name : kVariables) saved_ << Variable(name);
     }
     void cleanup() {
-        for (qsizetype i = 0; i < kVariables.size(); ++i)
-            SetVariable(kVariables[i], saved_[i]);
+        for (qsizetype i = 0; i < kVariables.size(); ++i) SetVariable(kVariables[i], saved_[i]);
     }
 
     void recognisesSoftwareRenderers_data() {
@@ -78,8 +76,8 @@ private slots:
                                    << QByteArray("software") << QByteArray("none");
         QTest::newRow("GPU keeps hardware")
             << kUnset << kUnset << kUnset << gpu << true << kUnset << kUnset;
-        QTest::newRow("no display") << kUnset << kUnset << kUnset << QString() << true << kUnset
-                                    << kUnset;
+        QTest::newRow("no display")
+            << kUnset << kUnset << kUnset << QString() << true << kUnset << kUnset;
         QTest::newRow("not X11") << QByteArray("wayland") << kUnset << kUnset << llvmpipe << false
                                  << kUnset << kUnset;
         QTest::newRow("user's scene graph kept")
@@ -91,9 +89,9 @@ private slots:
         QTest::newRow("user turned OpenGL off")
             << kUnset << kUnset << QByteArray("none") << gpu << false << QByteArray("software")
             << QByteArray("none");
-        QTest::newRow("user chose both") << kUnset << QByteArray("rhi") << QByteArray("xcb_glx")
-                                         << llvmpipe << false << QByteArray("rhi")
-                                         << QByteArray("xcb_glx");
+        QTest::newRow("user chose both")
+            << kUnset << QByteArray("rhi") << QByteArray("xcb_glx") << llvmpipe << false
+            << QByteArray("rhi") << QByteArray("xcb_glx");
     }
     void choosesBackend() {
         QFETCH(QByteArray, platform);
