@@ -73,7 +73,6 @@ private slots:
         const QString gpu = "Mesa Intel(R) Xe Graphics (TGL GT2)";
         QTest::newRow("software OpenGL") << kUnset << kUnset << kUnset << llvmpipe << true
                                          << QByteArray("software") << QByteArray("none");
-
         QTest::newRow("X11 named") << QByteArray("xcb") << kUnset << kUnset << llvmpipe << true
                                    << QByteArray("software") << QByteArray("none");
         QTest::newRow("GPU keeps hardware")
