@@ -2,9 +2,13 @@
 
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "app/format.h"
@@ -13,6 +17,34 @@
 namespace {
 constexpr const char* kSection = "UM_CONFIG";
 constexpr int kMapUrlSlots = 1;
+
+// Programs do not write into /usr, not even as root, who may write anywhere.
+bool WritableFolder(const std::string& dir) {
+    const std::string folder = dir.empty() ? "/" : dir;
+    if (folder == "/usr" || folder.rfind("/usr/", 0) == 0)
+        return false;
+    return access(folder.c_str(), W_OK) == 0;
+}
+
+// $variable + "/vantrail", or home + fallback + "/vantrail" when it is unset or not
+// absolute (such values are to be ignored); made on the way.
+std::string UserFolder(const char* variable, const char* fallback) {
+    std::string base;
+    if (const char* value = std::getenv(variable); value != nullptr && value[0] == '/') {
+        base = value;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] == '\0') {
+            const passwd* user = getpwuid(getuid());
+            home = user != nullptr ? user->pw_dir : "";
+        }
+        base = std::string(home) + fallback;
+    }
+    std::string folder = base + "/vantrail";
+    std::error_code ignored;  // a folder that cannot be made fails at the file's opening
+    std::filesystem::create_directories(folder, ignored);
+    return folder;
+}
 
 ConnectionProbe& Probe() {
     static ConnectionProbe probe = HasNetworkConnection;
@@ -44,8 +76,18 @@ std::string CVantrailApp::ModuleFile(const std::string& name) const {
     return moduleDir + "/" + name;
 }
 
+std::string CVantrailApp::ConfigFile(const std::string& name) const {
+    return WritableFolder(moduleDir) ? ModuleFile(name)
+                                     : UserFolder("XDG_CONFIG_HOME", "/.config") + "/" + name;
+}
+
+std::string CVantrailApp::StateFile(const std::string& name) const {
+    return WritableFolder(moduleDir) ? ModuleFile(name)
+                                     : UserFolder("XDG_STATE_HOME", "/.local/state") + "/" + name;
+}
+
 void CVantrailApp::LoadConfig() {
-    const std::string path = ModuleFile("um_config.ini");
+    const std::string path = ConfigFile("um_config.ini");
     for (int n = 0; n < kMapUrlSlots; ++n) {
         mapUrls[static_cast<size_t>(n)] =
             ReadProfileString(kSection, FormatText("DEFAULT_IP_%d", n), kDefaultMapUrl, path);
@@ -54,16 +96,16 @@ void CVantrailApp::LoadConfig() {
 }
 
 bool CVantrailApp::SaveFolderPath() const {
-    return WriteProfileString(kSection, "FOLDER_PATH", folderPath, ModuleFile("um_config.ini"));
+    return WriteProfileString(kSection, "FOLDER_PATH", folderPath, ConfigFile("um_config.ini"));
 }
 
 void CVantrailApp::UpdateInetFlag() {
     const bool connected = Probe() ? Probe()() : false;
-    m_InetFlag |= 2u;  // never offline
+    m_InetFlag |= kInetOnline;  // Linux has no offline mode
     if (connected)
-        m_InetFlag |= 1u;
+        m_InetFlag |= kInetConnected;
     else
-        m_InetFlag &= ~1u;
+        m_InetFlag &= ~kInetConnected;
 }
 
 ConnectionProbe SetConnectionProbe(ConnectionProbe probe) {

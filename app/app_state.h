@@ -1,13 +1,15 @@
 #pragma once
-// Process-wide application state: where the program lives, its settings, its connection
-// flags and the registry through which its windows find each other.
+// Process-wide application state: where the program lives, its settings and its connection
+// flags. The windows are the shell's; nothing here refers to them.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-class QWidget;  // the registry only refers to windows; it never needs their definitions
+// Bits of m_InetFlag.
+inline constexpr uint32_t kInetConnected = 1u;  // the system reports a connection
+inline constexpr uint32_t kInetOnline = 2u;     // the system is not in offline mode
 
 inline constexpr const char* kDefaultMapUrl = "http://127.0.0.1/zavomap.html";
 
@@ -19,6 +21,13 @@ public:
 
     // moduleDir + "/" + name.
     std::string ModuleFile(const std::string& name) const;
+
+    // Where the settings file (ConfigFile) and the history log and analysis file (StateFile)
+    // live: beside the executable when its folder is writable (a build tree, a portable
+    // copy); otherwise, as for an installed copy, in $XDG_CONFIG_HOME/vantrail and
+    // $XDG_STATE_HOME/vantrail (defaults ~/.config and ~/.local/state), created here.
+    std::string ConfigFile(const std::string& name) const;
+    std::string StateFile(const std::string& name) const;
 
     // um_config.ini, section UM_CONFIG: DEFAULT_IP_0 and FOLDER_PATH.
     void LoadConfig();
@@ -32,12 +41,6 @@ public:
     uint32_t m_InetFlag = 0;
     std::string folderPath;
     std::array<std::string, 1> mapUrls{kDefaultMapUrl};
-
-    // Window registry: each window records itself when it initialises.
-    QWidget* controlForm = nullptr;
-    QWidget* videoPage = nullptr;
-    QWidget* mainDialog = nullptr;
-    QWidget* mapWindow = nullptr;
 };
 
 CVantrailApp& theApp();

@@ -3,12 +3,19 @@
 #include <sys/time.h>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 #include "app/app_state.h"
 #include "app/format.h"
 
 namespace {
 constexpr size_t kPieceMax = 255;
+
+// Map discovery logs from its worker thread: one line at a time, in time-stamp order.
+std::mutex& LogMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 std::string Cut(std::string text) {
     if (text.size() > kPieceMax)
@@ -25,6 +32,7 @@ std::string FormatHistoryLine(const std::tm& local, int milliseconds, const std:
 }
 
 int WriteHistoryLog(const char* format, ...) {
+    const std::lock_guard<std::mutex> lock(LogMutex());
     timeval now{};
     gettimeofday(&now, nullptr);
     std::tm local{};
@@ -39,7 +47,7 @@ int WriteHistoryLog(const char* format, ...) {
     const std::string line =
         FormatHistoryLine(local, static_cast<int>(now.tv_usec / 1000), message);
 
-    std::FILE* file = std::fopen(theApp().ModuleFile("History.log").c_str(), "ab");
+    std::FILE* file = std::fopen(theApp().StateFile("History.log").c_str(), "ab");
     if (file == nullptr)
         return -1;
     const std::string stored = ToTextMode(line);
@@ -50,5 +58,5 @@ int WriteHistoryLog(const char* format, ...) {
 }
 
 void DeleteHistoryLog() {
-    std::remove(theApp().ModuleFile("History.log").c_str());
+    std::remove(theApp().StateFile("History.log").c_str());
 }

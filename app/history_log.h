@@ -1,5 +1,5 @@
 #pragma once
-// History.log beside the executable: one timestamped diagnostic line per call.
+// History.log (see CVantrailApp::StateFile): one timestamped diagnostic line per call.
 
 #include <ctime>
 #include <string>

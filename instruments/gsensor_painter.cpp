@@ -89,21 +89,24 @@ void CSpeedoMeter::PaintGSensorChart(QImage& canvas) {
         painter.drawLine(cursorX, kPlotTop, cursorX, kPlotBottom);
     }
 
-    painter.setFont(InstrumentFont(18));
+    const InstrumentFace face = InstrumentFont(18);
     painter.setPen(QColor(0, 0, 0));
-    const int flags = Qt::AlignLeft | Qt::AlignTop;
-    DrawTextBox(painter, Box(0, 0, 100, 30), flags, Text(FormatText("+%d", 2)));
-    DrawTextBox(painter, Box(0, 95, 100, 115), flags, Text(FormatText("%d", -2)));
+    const Qt::Alignment flags = Qt::AlignLeft | Qt::AlignTop;
+    DrawInstrumentText(painter, face, Box(0, 0, 100, 30), flags, Text(FormatText("+%d", 2)));
+    DrawInstrumentText(painter, face, Box(0, 95, 100, 115), flags, Text(FormatText("%d", -2)));
     if (!current_)
         return;
     const TrackSample& s = current_->sample;
     painter.setPen(QColor(255, 0, 0));
-    DrawTextBox(painter, Box(399, 15, 499, 35), flags, Text(FormatText("x : %.03f", s.x)));
+    DrawInstrumentText(painter, face, Box(399, 15, 499, 35), flags,
+                       Text(FormatText("x : %.03f", s.x)));
     painter.setPen(QColor(0, 255, 0));
-    DrawTextBox(painter, Box(399, 35, 499, 55), flags, Text(FormatText("y : %.03f", s.y)));
+    DrawInstrumentText(painter, face, Box(399, 35, 499, 55), flags,
+                       Text(FormatText("y : %.03f", s.y)));
     painter.setPen(QColor(0, 0, 255));
-    DrawTextBox(painter, Box(399, 55, 499, 75), flags, Text(FormatText("z : %.03f", s.z)));
+    DrawInstrumentText(painter, face, Box(399, 55, 499, 75), flags,
+                       Text(FormatText("z : %.03f", s.z)));
     painter.setPen(QColor(255, 255, 255));
-    DrawTextBox(painter, Box(399, 75, 499, 95), flags,
-                Text(FormatText("index : %d", current_->index)));
+    DrawInstrumentText(painter, face, Box(399, 75, 499, 95), flags,
+                       Text(FormatText("index : %d", current_->index)));
 }

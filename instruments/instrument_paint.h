@@ -1,9 +1,7 @@
 #pragma once
 // Small helpers shared by the four painters.
 
-#include <QPainter>
 #include <QRect>
-#include <QString>
 
 #include <cmath>
 #include <limits>
@@ -22,12 +20,4 @@ inline int TruncToInt(double v) {
 // A box given as left, top, right, bottom with the right and bottom edges excluded.
 inline QRect Box(int left, int top, int right, int bottom) {
     return QRect(left, top, right - left, bottom - top);
-}
-
-// Text drawn on one line in a box and clipped to it.
-inline void DrawTextBox(QPainter& painter, const QRect& box, int flags, const QString& text) {
-    painter.save();
-    painter.setClipRect(box, Qt::IntersectClip);
-    painter.drawText(box, flags | Qt::TextSingleLine, text);
-    painter.restore();
 }

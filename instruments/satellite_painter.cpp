@@ -49,25 +49,25 @@ void CSpeedoMeter::PaintSatelliteChart(QImage& canvas) {
             painter.fillRect(Box(36 + 22 * i, 115 - slot.snr, 56 + 22 * i, 115), BarColor(slot));
     }
 
-    painter.setFont(InstrumentFont(18));
+    const InstrumentFace face = InstrumentFont(18);
     painter.setPen(QColor(255, 255, 255));
     if (!sample)
         return;
     for (int i = 0; i < bars; ++i) {
         const SatelliteSlot& slot = sample->sats[i];
         const int left = 36 + 22 * i;
-        DrawTextBox(painter, Box(left, 95 - slot.snr, left + 20, 115 - slot.snr),
-                    Qt::AlignHCenter | Qt::AlignTop, Text(FormatText("%02d", slot.snr)));
-        DrawTextBox(painter, Box(left, 117, left + 20, 137), Qt::AlignHCenter | Qt::AlignTop,
-                    Text(FormatText("%02d", slot.prn)));
+        DrawInstrumentText(painter, face, Box(left, 95 - slot.snr, left + 20, 115 - slot.snr),
+                           Qt::AlignHCenter | Qt::AlignTop, Text(FormatText("%02d", slot.snr)));
+        DrawInstrumentText(painter, face, Box(left, 117, left + 20, 137),
+                           Qt::AlignHCenter | Qt::AlignTop, Text(FormatText("%02d", slot.prn)));
     }
-    const int flags = Qt::AlignLeft | Qt::AlignTop;
-    DrawTextBox(painter, Box(399, 15, 499, 35), flags,
-                Text(FormatText("in view : %02d", sample->inview_no)));
-    DrawTextBox(painter, Box(399, 35, 499, 55), flags,
-                Text(FormatText("in use : %02d", sample->inuse_no)));
-    DrawTextBox(painter, Box(399, 55, 499, 75), flags,
-                Text(FormatText("index : %d", current_->index)));
-    DrawTextBox(painter, Box(399, 75, 499, 95), flags,
-                Text(FormatText("valid : %d", sample->valid)));
+    const Qt::Alignment flags = Qt::AlignLeft | Qt::AlignTop;
+    DrawInstrumentText(painter, face, Box(399, 15, 499, 35), flags,
+                       Text(FormatText("in view : %02d", sample->inview_no)));
+    DrawInstrumentText(painter, face, Box(399, 35, 499, 55), flags,
+                       Text(FormatText("in use : %02d", sample->inuse_no)));
+    DrawInstrumentText(painter, face, Box(399, 55, 499, 75), flags,
+                       Text(FormatText("index : %d", current_->index)));
+    DrawInstrumentText(painter, face, Box(399, 75, 499, 95), flags,
+                       Text(FormatText("valid : %d", sample->valid)));
 }

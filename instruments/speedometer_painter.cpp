@@ -35,9 +35,9 @@ void CSpeedoMeter::PaintSpeedometer(QImage& canvas) {
     painter.setPen(QPen(needleColor_, needleWidth_, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawLine(centreX_, centreY_, tipX, tipY);
 
-    painter.setFont(InstrumentFont(22));
     painter.setPen(QColor(255, 0, 0));
     const int mph = TruncToInt(speedValue_ * 0.63);
-    DrawTextBox(painter, Box(82, 152, 132, 182), Qt::AlignLeft | Qt::AlignTop,
-                QString::fromStdString(FormatText("%d/%d", speedValue_, mph)));
+    DrawInstrumentText(painter, InstrumentFont(22), Box(82, 152, 132, 182),
+                       Qt::AlignLeft | Qt::AlignTop,
+                       QString::fromStdString(FormatText("%d/%d", speedValue_, mph)));
 }

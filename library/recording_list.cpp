@@ -1,6 +1,7 @@
 #include "library/recording_list.h"
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <climits>
 #include <ctime>
 
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QUrl>
@@ -110,17 +112,23 @@ QStringList DroppedPaths(const QMimeData* data) {
     return paths;
 }
 
-const char* FileTypeText(int type) {
-    switch (type) {
-        case 1:
+FileKind KindOfFile(const std::string& path) {
+    const int type = FileTypeFromExtension(path.c_str());
+    return type >= 1 && type <= 3 ? static_cast<FileKind>(type) : FileKind::Unknown;
+}
+
+const char* FileTypeText(FileKind kind) {
+    switch (kind) {
+        case FileKind::Mov:
             return "MOV";
-        case 2:
+        case FileKind::Ts:
             return "TS";
-        case 3:
+        case FileKind::Nmea:
             return "NMEA";
-        default:
-            return "UNKNOW";
+        case FileKind::Unknown:
+            break;
     }
+    return "UNKNOW";
 }
 
 int64_t FileWriteTime(const std::string& path) {
@@ -149,10 +157,10 @@ std::string FormatListDate(int64_t fileTime) {
     return text + date;
 }
 
-std::string LogPathFor(const std::string& path, int type) {
-    if (type == 3)
+std::string LogPathFor(const std::string& path, FileKind kind) {
+    if (kind == FileKind::Nmea)
         return path;
-    if (type != 1 && type != 2)
+    if (!IsClip(kind))
         return {};
     const size_t dot = path.rfind('.');
     return dot == std::string::npos ? std::string{} : path.substr(0, dot + 1) + "nmea";
@@ -175,7 +183,11 @@ void CRecordingList::InitListColumns() {
         {QStringLiteral("File Name"), QStringLiteral("File Type"), QStringLiteral("Date Time")});
     list_->setColumnWidth(0, 110);
     list_->setColumnWidth(1, 70);
-    list_->setColumnWidth(2, 170);
+    // The date text's width depends on the font: the column takes the widest one whole.
+    const int margins = 2 * (list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    const int widestDate =
+        list_->fontMetrics().horizontalAdvance(QStringLiteral("12:00:00 AM, 30,September,2026"));
+    list_->setColumnWidth(2, std::max(170, widestDate + margins));
     list_->setRootIsDecorated(false);
     list_->setItemsExpandable(false);
     list_->setUniformRowHeights(true);
@@ -206,7 +218,7 @@ void CRecordingList::SelectRecordings() {
         int row = 0;
         for (const QString& path : *chosen) {
             const std::string full = path.toStdString();
-            InsertRow(row++, full, NameOf(full), FileTypeFromExtension(full.c_str()));
+            InsertRow(row++, full, NameOf(full), KindOfFile(full));
         }
         if (!chosen->isEmpty()) {
             const std::string last = chosen->back().toStdString();
@@ -227,9 +239,8 @@ void CRecordingList::AddDroppedRecordings(const QStringList& paths) {
         // A folder may come with a trailing '/'; it is the folder itself that was dropped.
         while (!path.empty() && path.back() == '/') path.pop_back();
         const std::string name = NameOf(path);
-        const int type = FileTypeFromExtension(name.c_str());
-        if (type >= 1 && type <= 3)
-            InsertRow(i, path, name, type);
+        if (const FileKind kind = KindOfFile(name); kind != FileKind::Unknown)
+            InsertRow(i, path, name, kind);
         const size_t slash = path.rfind('/');
         if (slash != std::string::npos)
             folder_ = path.substr(0, slash);
@@ -300,10 +311,10 @@ void CRecordingList::DeleteAllRows() {
 }
 
 void CRecordingList::InsertRow(int row, const std::string& path, const std::string& name,
-                               int type) {
+                               FileKind kind) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, QString::fromStdString(name));
-    item->setText(1, QString::fromLatin1(FileTypeText(type)));
+    item->setText(1, QString::fromLatin1(FileTypeText(kind)));
     item->setText(2, QString::fromStdString(FormatListDate(FileWriteTime(path))));
     list_->insertTopLevelItem(std::min(row, RowCount()), item);
 }

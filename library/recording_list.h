@@ -41,8 +41,16 @@ bool SelectionFitsBuffer(const QStringList& paths);
 // The local files of a drop, in drop order.
 QStringList DroppedPaths(const QMimeData* data);
 
-// "MOV", "TS", "NMEA" for the kinds 1, 2, 3 of FileTypeFromExtension, "UNKNOW" otherwise.
-const char* FileTypeText(int type);
+// The kinds of file FileTypeFromExtension tells apart, by its results; its 0 and -1 (no
+// extension) are both Unknown.
+enum class FileKind { Unknown = 0, Mov = 1, Ts = 2, Nmea = 3 };
+FileKind KindOfFile(const std::string& path);
+inline bool IsClip(FileKind kind) {
+    return kind == FileKind::Mov || kind == FileKind::Ts;
+}
+
+// "MOV", "TS", "NMEA" for the known kinds, "UNKNOW" otherwise.
+const char* FileTypeText(FileKind kind);
 
 // A file's last-write time as seconds since 1970 (UTC); 0 when it cannot be read.
 int64_t FileWriteTime(const std::string& path);
@@ -52,11 +60,24 @@ int64_t FileWriteTime(const std::string& path);
 // hour). 0, and times a 32-bit count of seconds cannot hold, give "".
 std::string FormatListDate(int64_t fileTime);
 
-// The log of a row: a clip's path (type 1 or 2) with the text after its last '.' replaced by
-// "nmea"; a log row (type 3) is its own log; other types have none ("").
-std::string LogPathFor(const std::string& path, int type);
+// The log of a row: a clip's path with the text after its last '.' replaced by "nmea"; a log
+// row is its own log; other kinds have none ("").
+std::string LogPathFor(const std::string& path, FileKind kind);
 
-class CRecordingList {
+// The selection every playback command works on.
+class CRecordingSelection {
+public:
+    // The full path of the row holding the selection mark; "" when there is none.
+    virtual std::string GetSelFilePath() const = 0;
+    // Next and previous, wrapping: the new row, or -1 on an empty list.
+    virtual int SelectNext() = 0;
+    virtual int SelectPrevious() = 0;
+
+protected:
+    ~CRecordingSelection() = default;
+};
+
+class CRecordingList : public CRecordingSelection {
 public:
     // list: the form's list control (1155); folderBox: its folder box (1005); dialogParent:
     // the window that owns the file dialog.
@@ -75,7 +96,7 @@ public:
 
     // folder + "/" + the name of the row holding the selection mark; "" (and a history-log
     // line) when there is none.
-    std::string GetSelFilePath() const;
+    std::string GetSelFilePath() const override;
 
     // The folder of the listed files: no trailing '/', the root folder is "".
     const std::string& folder() const { return folder_; }
@@ -87,8 +108,8 @@ public:
     int RowCount() const;
     // Next and previous, wrapping: unselect the marked row (every row without a mark),
     // select and mark the new row, focus the list. Return the new row, or -1 on an empty list.
-    int SelectNext();
-    int SelectPrevious();
+    int SelectNext() override;
+    int SelectPrevious() override;
 
     // Run just before a confirmed selection or a drop refills the list: the form stops
     // playback with rewind and replaces its player there.
@@ -99,7 +120,7 @@ private:
     void ReadFolderBox();
     void WriteFolderBox();
     void DeleteAllRows();
-    void InsertRow(int row, const std::string& path, const std::string& name, int type);
+    void InsertRow(int row, const std::string& path, const std::string& name, FileKind kind);
     int MoveSelection(bool forward);
 
     QTreeWidget* list_;

@@ -63,7 +63,8 @@ public:
     int Kind() const { return connectionKind_; }
     const std::string& ConnectFailure() const { return connectFailure_; }
 
-    // The answer to the last request sent: HTTP status (0 when none) and body.
+    // The answer to the last request sent: HTTP status (0 when none) and body (what came
+    // before the connection dropped, when it was cut short).
     int ResponseStatus() const { return responseStatus_; }
     const std::string& ResponseBody() const { return responseBody_; }
 

@@ -16,19 +16,6 @@ constexpr long kConnectTimeoutSeconds = 3;
 constexpr long kTransferTimeoutSeconds = 5;
 constexpr size_t kReadPiece = 8191;
 
-// Keeps only the header block of the last response (a redirect or a 100 Continue starts a new
-// one): each line without its CR LF, ended by a zero byte.
-size_t CollectHeader(char* data, size_t size, size_t count, void* user) {
-    auto* block = static_cast<std::string*>(user);
-    std::string line(data, size * count);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    if (line.size() >= 5 && strncasecmp(line.c_str(), "HTTP/", 5) == 0)
-        block->clear();
-    block->append(line);
-    block->push_back('\0');
-    return size * count;
-}
-
 bool BlockComplete(const std::string& block) {
     return block.size() >= 2 && block[block.size() - 1] == '\0' && block[block.size() - 2] == '\0';
 }
@@ -40,7 +27,32 @@ std::string Upper(const char* text) {
     return out;
 }
 
+// The first line of a zero-separated block that contains wanted (in upper case), or null.
+const char* FindLine(const char* block, const std::string& wanted) {
+    for (const char* line = block; *line != '\0'; line += std::strlen(line) + 1) {
+        if (Upper(line).find(wanted) != std::string::npos)
+            return line;
+    }
+    return nullptr;
+}
+
+// A block that another one follows: an interim 1xx answer, or a redirect the transfer follows.
+bool InterimBlock(const char* block) {
+    const int status = StatusOfLine(block);
+    return status / 100 == 1 || (status / 100 == 3 && FindLine(block, "LOCATION:") != nullptr);
+}
 }  // namespace
+
+int StatusOfLine(const char* line) {
+    const size_t length = std::strlen(line);
+    for (size_t i = 0; i + 3 <= length; ++i) {
+        if (std::isdigit(static_cast<unsigned char>(line[i])) &&
+            std::isdigit(static_cast<unsigned char>(line[i + 1])) &&
+            std::isdigit(static_cast<unsigned char>(line[i + 2])))
+            return (line[i] - '0') * 100 + (line[i + 1] - '0') * 10 + (line[i + 2] - '0');
+    }
+    return 0;
+}
 
 PostTarget PostTargetFor(const std::string& url) {
     ParsedUrl parts(curl_url());
@@ -62,6 +74,29 @@ PostTarget PostTargetFor(const std::string& url) {
 
 CHttpRetriever::CHttpRetriever() : root_(curl_easy_init()) {}
 
+// Keeps only the header block of the last response (a redirect or a 100 Continue starts a new
+// one): each line without its CR LF, ended by a zero byte.
+size_t CHttpRetriever::OnHeader(char* data, size_t size, size_t count, void* self) {
+    auto* r = static_cast<CHttpRetriever*>(self);
+    std::string& block = r->responseHeaders_;
+    std::string line(data, size * count);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (line.size() >= 5 && strncasecmp(line.c_str(), "HTTP/", 5) == 0)
+        block.clear();
+    block.append(line);
+    block.push_back('\0');
+    if (line.empty() && !InterimBlock(block.data())) {
+        r->responseBegun_ = true;
+        if (r->headersOnly_)
+            return 0;  // ends the transfer before any of the body is read
+    }
+    return size * count;
+}
+
+int CHttpRetriever::OnProgress(void* self, long long, long long, long long, long long) {
+    return static_cast<CHttpRetriever*>(self)->stop_.stop_requested() ? 1 : 0;
+}
+
 CHttpRetriever::~CHttpRetriever() {
     if (root_ != nullptr)
         curl_easy_cleanup(Easy(root_));
@@ -69,7 +104,7 @@ CHttpRetriever::~CHttpRetriever() {
 
 bool CHttpRetriever::Perform(const std::string& url, bool post, const std::string& body,
                              bool secure) {
-    haveResponse_ = false;
+    responseBegun_ = false;
     responseHeaders_.clear();
     responseBody_.clear();
     if (root_ == nullptr) {
@@ -90,8 +125,11 @@ bool CHttpRetriever::Perform(const std::string& url, bool post, const std::strin
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &responseBody_);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, CollectHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &responseHeaders_);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
     curl_slist* extra = nullptr;
     if (post) {
@@ -108,11 +146,11 @@ bool CHttpRetriever::Perform(const std::string& url, bool post, const std::strin
     }
     const CURLcode result = curl_easy_perform(curl);
     curl_slist_free_all(extra);
-    if (result != CURLE_OK) {
+    // A body cut short still leaves the response that began.
+    if (result != CURLE_OK && !responseBegun_) {
         lastError_ = static_cast<uint32_t>(result);
         return false;
     }
-    haveResponse_ = true;
     return true;
 }
 
@@ -137,7 +175,6 @@ bool CHttpRetriever::PostUrl(const char* url, const char* data, uint32_t length)
         length = static_cast<uint32_t>(std::strlen(data));
     const PostTarget target = PostTargetFor(url);
     if (target.url.empty()) {
-        haveResponse_ = false;
         lastError_ = CURLE_URL_MALFORMAT;
         return false;
     }
@@ -149,10 +186,12 @@ const char* CHttpRetriever::GetHeaders(const char* url) {
         lastError_ = kNullUrlError;
         return nullptr;
     }
+    headersOnly_ = true;
     OpenUrl(url);
+    headersOnly_ = false;
     headers_.assign(1, '\0');
     haveHeaders_ = true;
-    // A transfer cut short after its headers still has them, as the response had begun.
+    // Ended on purpose after the headers, or cut short after them: the block is whole.
     if (!BlockComplete(responseHeaders_))
         return nullptr;
     headers_ = responseHeaders_;
@@ -177,24 +216,10 @@ const char* CHttpRetriever::GetPage(const char* url, bool post, const char* data
 const char* CHttpRetriever::FindHeader(const char* text) const {
     if (!haveHeaders_ || text == nullptr)
         return nullptr;
-    const std::string wanted = Upper(text);
-    for (const char* line = headers_.data(); *line != '\0'; line += std::strlen(line) + 1) {
-        if (Upper(line).find(wanted) != std::string::npos)
-            return line;
-    }
-    return nullptr;
+    return FindLine(headers_.data(), Upper(text));
 }
 
 int CHttpRetriever::GetStatusCode() const {
     const char* line = FindHeader("http");
-    if (line == nullptr)
-        return 0;
-    const size_t length = std::strlen(line);
-    for (size_t i = 0; i + 3 <= length; ++i) {
-        if (std::isdigit(static_cast<unsigned char>(line[i])) &&
-            std::isdigit(static_cast<unsigned char>(line[i + 1])) &&
-            std::isdigit(static_cast<unsigned char>(line[i + 2])))
-            return (line[i] - '0') * 100 + (line[i + 1] - '0') * 10 + (line[i + 2] - '0');
-    }
-    return 0;
+    return line == nullptr ? 0 : StatusOfLine(line);
 }

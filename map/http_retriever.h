@@ -3,6 +3,7 @@
 // one URL at a time, held as texts the object owns.
 
 #include <cstdint>
+#include <stop_token>
 #include <string>
 
 class CHttpRetriever {
@@ -15,16 +16,23 @@ public:
     CHttpRetriever(const CHttpRetriever&) = delete;
     CHttpRetriever& operator=(const CHttpRetriever&) = delete;
 
-    // GET; true when a response came back (of any HTTP status).
+    // A request under way gives up soon after stop is requested (a window closing during
+    // discovery); it then fails as a dead server would.
+    void SetStopToken(std::stop_token stop) { stop_ = std::move(stop); }
+
+    // GET; true when a response began (the final header block of any HTTP status came back),
+    // even if its body is then cut short.
     bool OpenUrl(const char* url);
     // Form POST; plain HTTP on port 80, TLS (certificate errors ignored) on any other port.
     bool PostUrl(const char* url, const char* data, uint32_t length);
 
     // Raw header block of the final response: NUL-terminated lines, the status line first,
-    // an empty line last. Null when the URL is null or no response came back.
+    // an empty line last. Null when the URL is null or no response came back. The body is
+    // not read: the transfer ends with the headers.
     const char* GetHeaders(const char* url);
-    // Whole body as a text (a zero byte ends the text of the 8191-byte piece it is in); an
-    // empty body is the empty text, a failed request null.
+    // Body as a text (a zero byte ends the text of the 8191-byte piece it is in): all of it,
+    // or what came before a time-out or a dropped connection cut it short. An empty body is
+    // the empty text, a request without response null.
     const char* GetPage(const char* url, bool post, const char* data, uint32_t length);
 
     // First header line containing text, letter case ignored; null when none.
@@ -37,9 +45,13 @@ public:
 
 private:
     bool Perform(const std::string& url, bool post, const std::string& body, bool secure);
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+    static int OnProgress(void* self, long long, long long, long long, long long);
 
     void* root_ = nullptr;  // CURL easy handle, kept for the object's life
-    bool haveResponse_ = false;
+    std::stop_token stop_;
+    bool headersOnly_ = false;     // GetHeaders: end the transfer after the final header block
+    bool responseBegun_ = false;   // the final header block of the transfer has come
     std::string responseHeaders_;  // block being collected from the transfer
     std::string responseBody_;
     std::string page_;
@@ -54,3 +66,7 @@ struct PostTarget {
     bool secure = false;
 };
 PostTarget PostTargetFor(const std::string& url);
+
+// The status of a status line such as "HTTP/1.1 401 Unauthorized": its first three decimal
+// digits in a row, 0 when it has none.
+int StatusOfLine(const char* line);

@@ -16,8 +16,9 @@ void CJSCallDoc::UpdateAllViews(CJSCallView* sender, int hint) {
     }
 }
 
-bool CJSCallDoc::CallScript(const QString& function, const QStringList& texts) {
-    const bool called = script_.CallFunction(function, texts);
+bool CJSCallDoc::CallScript(const QString& function, const QStringList& texts, bool optional) {
+    const bool called = optional ? script_.CallFunctionIfDefined(function, texts)
+                                 : script_.CallFunction(function, texts);
     UpdateAllViews(nullptr, kHintScriptCalled);
     return called;
 }

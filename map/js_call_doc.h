@@ -24,7 +24,8 @@ public:
     void AddView(CJSCallView* view);
     void UpdateAllViews(CJSCallView* sender, int hint);
 
-    bool CallScript(const QString& function, const QStringList& texts);
+    // optional: a function only some pages have, left alone by a page without it.
+    bool CallScript(const QString& function, const QStringList& texts, bool optional = false);
     void OnPageLoaded(const QUrl& url, QObject* document);
 
     CPageScript& Script() { return script_; }

@@ -1,10 +1,18 @@
 #include "map/js_call_view.h"
 
+#include <QWebEngineLoadingInfo>
+
+#include <utility>
+
 #include "map/js_call_doc.h"
 #include "skin/dialog_template.h"
 
+namespace {
+constexpr int kFirstHttpError = 400;
+}  // namespace
+
 CJSCallView::CJSCallView(QWidget* parent) : QWebEngineView(parent) {
-    connect(this, &QWebEngineView::loadFinished, this, &CJSCallView::OnDocumentComplete);
+    connect(page(), &QWebEnginePage::loadingChanged, this, &CJSCallView::OnLoadingChanged);
 }
 
 int CJSCallView::CreateInPlace(int controlId, QWidget* parent) {
@@ -28,7 +36,8 @@ void CJSCallView::SetDocument(CJSCallDoc* document) {
         document->AddView(this);
 }
 
-void CJSCallView::Navigate(const QUrl& url) {
+void CJSCallView::Navigate(const QUrl& url, const QUrl& fallback) {
+    fallback_ = fallback;
     load(url);
 }
 
@@ -37,8 +46,20 @@ void CJSCallView::OnUpdate(CJSCallView* /*sender*/, int hint) {
         update();
 }
 
-// A failed load is no completed document: its page has none of the map's functions.
-void CJSCallView::OnDocumentComplete(bool ok) {
-    if (ok && document_)
-        document_->OnPageLoaded(url(), page());
+// A failed load, or an error page of the server, is no completed document: it has none of the
+// map's functions.
+void CJSCallView::OnLoadingChanged(const QWebEngineLoadingInfo& info) {
+    const bool failed = info.status() == QWebEngineLoadingInfo::LoadFailedStatus ||
+                        info.isErrorPage() ||
+                        (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
+                         info.errorCode() >= kFirstHttpError);
+    if (failed && !fallback_.isEmpty()) {
+        load(std::exchange(fallback_, QUrl()));
+        return;
+    }
+    if (info.status() != QWebEngineLoadingInfo::LoadSucceededStatus || failed)
+        return;
+    fallback_.clear();
+    if (document_)
+        document_->OnPageLoaded(info.url(), page());
 }

@@ -2,9 +2,11 @@
 // The browser view of the map window; it takes the place of a placeholder control.
 
 #include <QPointer>
+#include <QUrl>
 #include <QWebEngineView>
 
 class CJSCallDoc;
+class QWebEngineLoadingInfo;
 
 class CJSCallView : public QWebEngineView {
     Q_OBJECT
@@ -18,11 +20,14 @@ public:
 
     void SetDocument(CJSCallDoc* document);
 
-    void Navigate(const QUrl& url);
+    // Shows url; when it fails to load, or answers with an HTTP error, shows fallback instead
+    // (once), when one is given.
+    void Navigate(const QUrl& url, const QUrl& fallback = QUrl());
     void OnUpdate(CJSCallView* sender, int hint);
 
 private:
-    void OnDocumentComplete(bool ok);
+    void OnLoadingChanged(const QWebEngineLoadingInfo& info);
 
     QPointer<CJSCallDoc> document_;
+    QUrl fallback_;
 };

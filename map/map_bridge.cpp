@@ -1,5 +1,8 @@
 #include "map/map_bridge.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QWidget>
 
 #include <cstring>
@@ -32,12 +35,16 @@ QString Number(double value) {
 QString Number(int value) {
     return QString::fromStdString(FormatText("%d", value));
 }
+
+QString Json(const QJsonArray& value) {
+    return QString::fromUtf8(QJsonDocument(value).toJson(QJsonDocument::Compact));
+}
 }  // namespace
 
 QUrl BundledMapPageUrl() {
     QUrl url(QString::fromLatin1(kBundledMapPage));
     const std::string tiles =
-        ReadProfileString("UM_CONFIG", "TILE_URL", "", theApp().ModuleFile("um_config.ini"));
+        ReadProfileString("UM_CONFIG", "TILE_URL", "", theApp().ConfigFile("um_config.ini"));
     if (!tiles.empty())
         url.setQuery(QStringLiteral("tiles=") +
                      QString::fromLatin1(QUrl::toPercentEncoding(QString::fromStdString(tiles))));
@@ -45,7 +52,12 @@ QUrl BundledMapPageUrl() {
 }
 
 CMapBridge::CMapBridge() = default;
-CMapBridge::~CMapBridge() = default;
+
+CMapBridge::~CMapBridge() {
+    stopDiscovery_.request_stop();
+    if (discovery_.joinable())
+        discovery_.join();
+}
 
 CJSCallView* CMapBridge::View() const {
     return view_;
@@ -66,15 +78,19 @@ std::string CMapBridge::NextMapUrl() const {
 
 bool CMapBridge::DetectProxy() {
     CHttpRetriever retriever;
+    retriever.SetStopToken(stopDiscovery_.get_token());
     retriever.GetHeaders(UrlInUse().c_str());
     return retriever.GetStatusCode() == kProxyStatus;
 }
 
 bool CMapBridge::ProbeMapServer() {
     CHttpRetriever retriever;
+    retriever.SetStopToken(stopDiscovery_.get_token());
     const std::string& url = UrlInUse();
     std::string prefix;
     const char* page = retriever.GetPage(url.c_str(), false, nullptr, 0);
+    if (Stopped())
+        return false;  // given up, not failed: nothing to log
     if (page == nullptr)
         LogFetchError(url);
     else if (std::strlen(page) >= kMapPageMarkerLength)
@@ -92,14 +108,15 @@ bool CMapBridge::ProbeMapServer() {
     return false;
 }
 
-void CMapBridge::StartMap() {
+void CMapBridge::StartMap(QWidget* mapWindow) {
     if (document_)
         return;
+    mapWindow_ = mapWindow;
     document_ = std::make_unique<CJSCallDoc>();
     // Born inside the map window: a browser view moved there later drops native windows of
     // other pages (the video window among them) when its own window is torn down.
-    auto* view = new CJSCallView(theApp().mapWindow);
-    if (view->CreateInPlace(CMapDlg::kMapControlId, theApp().mapWindow) != 0)
+    auto* view = new CJSCallView(mapWindow);
+    if (view->CreateInPlace(CMapDlg::kMapControlId, mapWindow) != 0)
         view_ = view;
     else
         delete view;  // no map window to show it in
@@ -109,30 +126,47 @@ void CMapBridge::StartMap() {
     if (view_)
         view_->SetDocument(document_.get());
 
-    WriteHistoryLog("m_InetFlag: %x\n", theApp().m_InetFlag);
-    if ((theApp().m_InetFlag & 1u) == 0) {
-        Navigate(BundledMapPageUrl());
-        return;
-    }
+    // The fetches may wait seconds on a dead device: off the UI thread, with the page shown
+    // from the UI thread once they end (unless the window went away meanwhile).
+    discovery_ = std::thread([this, inetFlag = theApp().m_InetFlag] {
+        const MapPage page = Discover(inetFlag);
+        if (!Stopped())
+            QMetaObject::invokeMethod(
+                document_.get(), [this, page] { ShowPage(page); }, Qt::QueuedConnection);
+    });
+}
+
+CMapBridge::MapPage CMapBridge::Discover(uint32_t inetFlag) {
+    WriteHistoryLog("m_InetFlag: %x\n", inetFlag);
+    if ((inetFlag & kInetConnected) == 0)
+        return MapPage::kBundled;
     WriteHistoryLog("Internet connected!...\n");
-    if (DetectProxy()) {
+    const bool proxy = DetectProxy();
+    if (Stopped())
+        return MapPage::kBundled;  // given up: no outcome to log
+    if (proxy) {
         WriteHistoryLog("proxy detected!!\n");
         ProbeMapServer();
-        Navigate(UrlInUseForView());
-        return;
+        return MapPage::kConfigured;
     }
     WriteHistoryLog("no proxy detected...\n");
-    Navigate(ProbeMapServer() ? UrlInUseForView() : BundledMapPageUrl());
+    return ProbeMapServer() ? MapPage::kConfigured : MapPage::kBundled;
+}
+
+// The configured page may still fail to load (an error page, or a login the view cannot
+// give): our own page then takes its place, so the route is always drawn.
+void CMapBridge::ShowPage(MapPage page) {
+    if (!view_)
+        return;
+    if (page == MapPage::kConfigured)
+        view_->Navigate(UrlInUseForView(), BundledMapPageUrl());
+    else
+        view_->Navigate(BundledMapPageUrl());
 }
 
 // The fetch takes a URL without scheme as HTTP; so must the view.
 QUrl CMapBridge::UrlInUseForView() const {
     return QUrl::fromUserInput(QString::fromStdString(UrlInUse()));
-}
-
-void CMapBridge::Navigate(const QUrl& url) {
-    if (view_)
-        view_->Navigate(url);
 }
 
 bool CMapBridge::PageLoaded() const {
@@ -169,10 +203,37 @@ void CMapBridge::RenewCursor(double latitude, double longitude) {
         document_->CallScript("RenewCursor", {Number(latitude), Number(longitude)});
 }
 
+void CMapBridge::ShowEvents(const std::vector<MapEvent>& events) {
+    if (!PageLoaded())
+        return;
+    QJsonArray list;
+    for (const MapEvent& e : events) {
+        list.append(QJsonObject{{"lat", e.lat},
+                                {"lon", e.lon},
+                                {"kind", QString::fromStdString(e.kind)},
+                                {"peak", e.peak},
+                                {"index", e.index},
+                                {"utc", QString::fromStdString(e.utc)}});
+    }
+    document_->CallScript("ShowEvents", {Json(list)}, true);
+}
+
+void CMapBridge::ShowTripRoutes(const std::vector<MapRoute>& routes, int current) {
+    if (!PageLoaded())
+        return;
+    QJsonArray list;
+    for (const MapRoute& route : routes) {
+        QJsonArray points;
+        for (const auto& p : route) points.append(QJsonArray{p[0], p[1]});
+        list.append(points);
+    }
+    document_->CallScript("ShowTripRoutes", {Json(list), Number(current)}, true);
+}
+
 void CMapBridge::ResizeMap() {
     if (!PageLoaded())
         return;
-    const QWidget* view = GetDlgItem(theApp().mapWindow, CMapDlg::kMapControlId);
+    const QWidget* view = GetDlgItem(mapWindow_, CMapDlg::kMapControlId);
     if (view == nullptr)
         return;
     const int width = view->frameGeometry().width() - kMarginWidth;

@@ -5,10 +5,15 @@
 
 #include <QPointer>
 #include <QUrl>
+#include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
+#include <thread>
+#include <vector>
 
 class CJSCallDoc;
 class CJSCallView;
@@ -20,6 +25,19 @@ inline constexpr size_t kMapPageMarkerLength = sizeof kMapPageMarker - 1;
 // Our own map page, shown when no map server was found.
 inline constexpr const char* kBundledMapPage = "qrc:/map/zavomap.html";
 
+// A driving event to mark on the map.
+struct MapEvent {
+    double lat = 0;  // decimal degrees
+    double lon = 0;
+    std::string kind;  // "harsh" or "bump"
+    double peak = 0;   // g
+    int index = 0;     // the second of the recording
+    std::string utc;
+};
+
+// A route as positions in decimal degrees, latitude first.
+using MapRoute = std::vector<std::array<double, 2>>;
+
 class CMapBridge {
 public:
     CMapBridge();
@@ -27,11 +45,14 @@ public:
     CMapBridge(const CMapBridge&) = delete;
     CMapBridge& operator=(const CMapBridge&) = delete;
 
-    // Once per run: creates the document and the view in place of the map window's control
-    // 1080, checks the connection, probes the configured URL and shows the page found there,
-    // or our own page when discovery ends without one. Later calls do nothing.
-    void StartMap();
+    // Once per run: creates the document and the view in place of mapWindow's control 1080,
+    // checks the connection, and returns. The probes of the configured URL wait on the
+    // network for seconds, so they run on a worker thread and the window keeps answering;
+    // when they end, the view shows the page found there, or our own page when discovery
+    // ends without one (or that page then fails to load). Later calls do nothing.
+    void StartMap(QWidget* mapWindow);
     void LoadMapUrls();
+    // Fetches of the URL in use; safe on the worker thread (nothing changes the URLs then).
     bool DetectProxy();
     bool ProbeMapServer();
     std::string NextMapUrl() const;
@@ -43,6 +64,13 @@ public:
     void MoveTo(double latitude, double longitude);
     void MapResize(int width, int height);
     void RenewCursor(double latitude, double longitude);
+
+    // Functions of our own page only: a page without them is left alone. Nothing happens
+    // before a page has completed.
+    // Markers for the driving events of the recording, replacing earlier ones.
+    void ShowEvents(const std::vector<MapEvent>& events);
+    // Every route of the trip, the one at current standing out.
+    void ShowTripRoutes(const std::vector<MapRoute>& routes, int current);
 
     // Tells the page the size of the map view (less room for its margins).
     void ResizeMap();
@@ -57,12 +85,21 @@ public:
     int mapUrlIndex = 0;
 
 private:
+    enum class MapPage { kBundled, kConfigured };
+
     const std::string& UrlInUse() const;
     QUrl UrlInUseForView() const;
-    void Navigate(const QUrl& url);
+    // The logged steps of discovery after the connection check; the page to show.
+    MapPage Discover(uint32_t inetFlag);
+    void ShowPage(MapPage page);
+    bool Stopped() const { return stopDiscovery_.stop_requested(); }
 
+    QPointer<QWidget> mapWindow_;
     std::unique_ptr<CJSCallDoc> document_;
     QPointer<CJSCallView> view_;  // owned by the map window once in place
+    // Closing the window during discovery: the fetch under way gives up within a second.
+    std::stop_source stopDiscovery_;
+    std::thread discovery_;
 };
 
 // Our own page, with the tile source configured as TILE_URL in um_config.ini (none: a plain

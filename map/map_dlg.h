@@ -1,11 +1,12 @@
 #pragma once
 // The map window: dialog 196, whose placeholder control 1080 the browser view replaces. Its
-// controls follow the window's right and bottom edges, and a one-shot timer starts map
-// discovery on the control form half a second after the window is made.
+// controls follow the window's right and bottom edges, and a one-shot timer asks for map
+// discovery half a second after the window is made.
 
-#include <QList>
 #include <QTimer>
 #include <QWidget>
+
+#include "skin/edge_anchors.h"
 
 class CMapDlg : public QWidget {
     Q_OBJECT
@@ -17,29 +18,21 @@ public:
     static constexpr int kStartDelayMs = 500;
 
     explicit CMapDlg(QWidget* parent = nullptr);
-    ~CMapDlg() override;
 
     bool StartTimerActive() const { return startTimer_.isActive(); }
+
+signals:
+    // Once, half a second after the window was made: time to discover the map server.
+    void StartMapRequested();
+    // The window changed size: the page may be told its new size.
+    void Resized();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Left and top edge, and the distances of the right and bottom edges from the client
-    // area's right and bottom edges.
-    struct Anchor {
-        int id;
-        int left;
-        int top;
-        int right;
-        int bottom;
-    };
-
-    void OnInitDialog();
     void OnTimer();
-    void RecordLayout();
-    void ApplyLayout();
 
     QTimer startTimer_;
-    QList<Anchor> layout_;
+    CEdgeAnchors anchors_;
 };

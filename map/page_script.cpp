@@ -2,27 +2,38 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMetaObject>
 #include <QVariantMap>
 #include <QWebEnginePage>
+
+#include <utility>
 
 #include "app/message.h"
 
 namespace {
-// Looks the function up by name and reports, rather than throws, what went wrong, so that the
-// answer tells a missing function from a failing one.
-constexpr const char* kCallScript = R"((function (call) {
-  var f = window[call[0]];
-  if (typeof f !== 'function') return { ok: false, code: 'unknown' };
-  try {
-    f.apply(window, call[1]);
-    return { ok: true };
-  } catch (e) {
-    return { ok: false, code: 'exception' };
-  }
+// Runs a batch of calls, each function looked up by name, and reports, rather than throws, what
+// went wrong (the last failure), so that the answer tells a missing function from a failing one.
+constexpr const char* kCallScript = R"((function (calls) {
+  var failure = '';
+  calls.forEach(function (call) {
+    var f = window[call[0]];
+    if (typeof f !== 'function') {
+      if (!call[2])
+        failure = 'unknown';
+      return;
+    }
+    try {
+      f.apply(window, call[1]);
+    } catch (e) {
+      failure = 'exception';
+    }
+  });
+  return { ok: failure === '', code: failure };
 })(%1))";
 }  // namespace
 
-CPageScript::CPageScript() : lastFailure_(std::make_shared<QString>()) {}
+CPageScript::CPageScript()
+    : flushContext_(std::make_unique<QObject>()), lastFailure_(std::make_shared<QString>()) {}
 
 bool CPageScript::SetDocument(QObject* dispatch) {
     if (dispatch == nullptr) {
@@ -47,22 +58,55 @@ bool CPageScript::GetScript(QWebEnginePage*& script) {
 }
 
 bool CPageScript::CallFunction(const QString& name, const QStringList& texts) {
+    return Queue(name, texts, false);
+}
+
+bool CPageScript::CallFunctionIfDefined(const QString& name, const QStringList& texts) {
+    return Queue(name, texts, true);
+}
+
+// One evaluation per call would freeze the window for a long route (a day's log is 86,400
+// points), so calls wait for the end of the caller's work and go together.
+bool CPageScript::Queue(const QString& name, const QStringList& texts, bool optional) {
     QWebEnginePage* script = nullptr;
     if (!GetScript(script)) {
         Fail(QStringLiteral("Cannot GetScript"));
         return false;
     }
-    // Name and texts travel as JSON data, never as script text of their own.
-    const QJsonArray call{name, QJsonArray::fromStringList(texts)};
+    pending_.append(QJsonArray{name, QJsonArray::fromStringList(texts), optional});
+    if (pending_.size() >= kBatchCalls) {
+        Flush();
+    } else if (!flushPosted_) {
+        flushPosted_ = true;
+        QMetaObject::invokeMethod(
+            flushContext_.get(),
+            [this] {
+                flushPosted_ = false;
+                Flush();
+            },
+            Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void CPageScript::Flush() {
+    if (pending_.isEmpty())
+        return;
+    const QJsonArray calls = std::exchange(pending_, QJsonArray());
+    if (document_.isNull()) {
+        Fail(SystemErrorText(kDisconnected));
+        return;
+    }
+    // Names and texts travel as JSON data, never as script text of their own.
     const QString source =
         QString::fromLatin1(kCallScript)
-            .arg(QString::fromUtf8(QJsonDocument(call).toJson(QJsonDocument::Compact)));
+            .arg(QString::fromUtf8(QJsonDocument(calls).toJson(QJsonDocument::Compact)));
     const std::weak_ptr<QString> failure = lastFailure_;
-    script->runJavaScript(source, [failure](const QVariant& answer) {
+    document_->runJavaScript(source, [failure](const QVariant& answer) {
         const QVariantMap result = answer.toMap();
         if (result.value(QStringLiteral("ok")).toBool())
             return;
-        // No answer at all: the page went away before the call ran.
+        // No answer at all: the page went away before the calls ran.
         const QString code = result.value(QStringLiteral("code")).toString();
         const uint32_t error = code == QLatin1String("unknown")     ? kUnknownName
                                : code == QLatin1String("exception") ? kException
@@ -70,7 +114,6 @@ bool CPageScript::CallFunction(const QString& name, const QStringList& texts) {
         if (const std::shared_ptr<QString> text = failure.lock())
             *text = FailureText(SystemErrorText(error));
     });
-    return true;
 }
 
 QString CPageScript::SystemErrorText(uint32_t code) {

@@ -1,63 +1,37 @@
 #pragma once
-// The control form: instruments, recording list, transport buttons and sliders. It owns the
-// loaded track, the playback cursor and the media player, and plays recordings as two
-// one-second clocks side by side: the log timer shows one track entry per tick, the
-// player's timer counts the clip's position.
+// The control form: instruments, recording list, transport buttons and sliders. It lays the
+// controls out and wires them to its playback session, which owns the track, the cursor and
+// the clip player and makes every playback decision.
 
-#include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <memory>
 
 #include "library/recording_list.h"
 #include "map/map_bridge.h"
-#include "playback/media_player.h"
-#include "track/track_sample.h"
+#include "playback/playback_session.h"
+#include "playback/transport_panel.h"
+#include "skin/edge_anchors.h"
 
-class CProSliderCtrl;
-class CSkinButton;
 class CSpeedoMeter;
-class QLabel;
-class QLineEdit;
 class QTreeWidget;
 
-enum class PlaybackState { Stopped = 0, Paused = 1, Playing = 2 };
-
-class CControlForm : public QWidget {
+class CControlForm : public QWidget, private CInstrumentPanel, private CMapCalls {
     Q_OBJECT
 
 public:
-    static constexpr int kLogTimer = 1;
-
     explicit CControlForm(QWidget* parent = nullptr);
     ~CControlForm() override;
 
-    // Recordings and playback.
-    int OpenRecording();
-    void PlayPause();
-    void StopPlayback(bool rewind);
-    void NextRecording();
-    void PrevRecording();
-    void OnTimer(int id);
-    void OnPositionSliderReleased();
-    void OnVolumeSliderReleased();
-    int CreatePlayer();
-
-    // Map: called by the map window through the window registry.
-    Q_INVOKABLE void StartMap();
-    Q_INVOKABLE void ResizeMap();
-
-    PlaybackState State() const { return playbackState_; }
-    const TrackEntry* Track() const { return track_; }
-    const TrackEntry* Cursor() const { return cursor_; }
-    int LastIndex() const { return lastIndex_; }
-    CMediaPlayer* Player() const { return player_.get(); }
+    PlaybackSession& Session() { return *session_; }
     CRecordingList& Recordings() { return *recordings_; }
     CMapBridge& Map() { return map_; }
-    bool LogTimerActive() const { return logTimer_.isActive(); }
-    // Which look the play button shows: true for the pause look.
-    bool PlayButtonShowsPause() const { return pauseLook_; }
+    // Where the clips play: the video page's picture.
+    void SetVideoWindow(CVideoWindow* window) { transport_->SetVideoWindow(window); }
+
+signals:
+    // The form's size changed to width w after it was first shown.
+    void WidthChanged(int w);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -65,40 +39,32 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    bool event(QEvent* event) override;
 
 private:
     void CreateControls();
     void SetUpInstruments();
-    void SetButtonBitmaps();
-    void SetPlayLook(bool pause);
-    void RedrawPlayButton();
-    void ReplacePlayer();
-    void ShowOnInstruments(const TrackEntry* entry);
-    void MovePositionSlider(int pos, bool respectHeldThumb);
-    void CaptureLayout();
-    void ApplyLayout();
+    void Wire();
 
-    TrackEntry* track_ = nullptr;
-    TrackEntry* cursor_ = nullptr;
-    int lastIndex_ = 0;
-    PlaybackState playbackState_ = PlaybackState::Stopped;
-    std::unique_ptr<CMediaPlayer> player_;
-    QTimer logTimer_;
-    bool pauseLook_ = false;
+    // CInstrumentPanel
+    void SetSampleList(const TrackEntry* track) override;
+    void ShowSample(const TrackEntry* entry) override;
+    // CMapCalls
+    bool PageLoaded() const override { return map_.PageLoaded(); }
+    void AddPolyLinePoint(double lat, double lon) override { map_.AddPolyLinePoint(lat, lon); }
+    void DrawPolyLine() override { map_.DrawPolyLine(); }
+    void Reload(double lat, double lon, int level) override { map_.Reload(lat, lon, level); }
+    void MoveTo(double lat, double lon) override { map_.MoveTo(lat, lon); }
+    void RenewCursor(double lat, double lon) override { map_.RenewCursor(lat, lon); }
+    void ResizeMap() override { map_.ResizeMap(); }
 
     CSpeedoMeter* speedometer_ = nullptr;
     CSpeedoMeter* compass_ = nullptr;
     CSpeedoMeter* gsensorChart_ = nullptr;
     CSpeedoMeter* satelliteChart_ = nullptr;
-    CSkinButton* playButton_ = nullptr;
-    CProSliderCtrl* positionSlider_ = nullptr;
-    CProSliderCtrl* volumeSlider_ = nullptr;
     QTreeWidget* list_ = nullptr;
-    QLineEdit* folderBox_ = nullptr;
     std::unique_ptr<CRecordingList> recordings_;
+    std::unique_ptr<CTransportPanel> transport_;
     CMapBridge map_;
-
-    // Gap left, top, right and bottom around the list, captured once.
-    std::array<int, 4> margins_{};
+    CEdgeAnchors anchors_;
+    std::unique_ptr<PlaybackSession> session_;
 };

@@ -4,10 +4,8 @@
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMediaFormat>
 #include <QMediaPlayer>
-#include <QProgressBar>
 #include <QUrl>
 
 #include <algorithm>
@@ -15,12 +13,9 @@
 #include <limits>
 #include <utility>
 
-#include "app/app_state.h"
 #include "app/format.h"
 #include "app/message.h"
 #include "playback/ts_duration.h"
-#include "skin/dialog_template.h"
-#include "skin/pro_slider_ctrl.h"
 
 namespace {
 
@@ -36,23 +31,6 @@ bool BackendDecodes(DecoderKind kind) {
 DecoderCheck& CurrentDecoderCheck() {
     static DecoderCheck check = BackendDecodes;
     return check;
-}
-
-void SetControlText(QWidget* owner, int id, const QString& text) {
-    if (auto* label = qobject_cast<QLabel*>(GetDlgItem(owner, id)))
-        label->setText(text);
-}
-
-// Moves the form's position slider: the control itself unless the user holds its thumb,
-// the drawn position always.
-void MoveSlider(QWidget* owner, int pos, bool evenWhenHeld) {
-    QWidget* w = GetDlgItem(owner, kPositionSliderId);
-    auto* pro = qobject_cast<CProSliderCtrl*>(w);
-    if (auto* slider = qobject_cast<QSlider*>(w);
-        slider && (evenWhenHeld || !pro || !pro->ThumbHeld()))
-        slider->setValue(pos);
-    if (pro)
-        pro->SetDrawPos(pos);
 }
 
 }  // namespace
@@ -96,16 +74,20 @@ std::string FormatPlayTime(int64_t position, int64_t duration) {
                       h(duration), m(duration), s(duration));
 }
 
-CMediaPlayer::CMediaPlayer() {
+CMediaPlayer::CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events)
+    : display_(display), events_(events) {
     timer_.setInterval(kPlayerTimerMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { emit Timer(kPlayerTimerId); });
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        if (events_ != nullptr)
+            events_->OnPlayerTick(this);
+    });
 }
 
 CMediaPlayer::~CMediaPlayer() {
     ReleaseGraph();
 }
 
-int CMediaPlayer::BuildGraph(QWidget* owner) {
+int CMediaPlayer::BuildGraph() {
     DropGraph();
     graph_ = std::make_unique<QMediaPlayer>();
     if (!graph_->isAvailable()) {
@@ -124,9 +106,8 @@ int CMediaPlayer::BuildGraph(QWidget* owner) {
     control_ = graph_.get();
     graph_->setAudioOutput(audio_.get());
 
-    durationSeconds = 0;
-    owner_ = owner;
-    position = 0;
+    durationSeconds_ = 0;
+    position_ = 0;
     PlaceVideoWindow();
     connect(graph_.get(), &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
         if (ms > 0)
@@ -139,30 +120,25 @@ int CMediaPlayer::BuildGraph(QWidget* owner) {
         if (seekable && pendingSeekMs_ >= 0)
             graph_->setPosition(std::exchange(pendingSeekMs_, -1));
     });
-    playing = false;
+    playing_ = false;
     state_ = MediaState::Stopped;
     return 0;
 }
 
 int CMediaPlayer::OpenMedia(const std::string& path) {
     path_ = path;
-    progressBar_ = qobject_cast<QProgressBar*>(GetDlgItem(owner_, kProgressBarId));
-    if (playing)
+    if (playing_)
         StopMedia();
-    if (BuildGraph(owner_) == -1)
+    if (BuildGraph() == -1)
         return -1;
     RenderAndRun();
-    SetControlText(owner_, kPathLineId, QString::fromStdString(path));
+    display_.ShowPath(QString::fromStdString(path));
     return 1;
 }
 
 int CMediaPlayer::RenderAndRun() {
-    if (graph_ == nullptr || control_ == nullptr) {
-        ShowMessage("Failed to add RenderFile to graph");
-        return -1;
-    }
     const QFileInfo file(QString::fromStdString(path_));
-    if (!file.isFile() || !file.isReadable()) {
+    if (control_ == nullptr || !file.isFile() || !file.isReadable()) {
         ShowMessage("Failed to add RenderFile to graph");
         return -1;
     }
@@ -171,17 +147,14 @@ int CMediaPlayer::RenderAndRun() {
     PlaceVideoWindow();
     // The backend loads asynchronously: the length usually arrives a moment later through
     // durationChanged or the loaded status (SetDuration); until then ticks wait.
-    durationSeconds = 0;
-    unitsPerSecond = UnitsPerSecond(0);
+    durationSeconds_ = 0;
+    unitsPerSecond_ = UnitsPerSecond(0);
     if (graph_->duration() > 0)
         SetDuration(graph_->duration());
-    playing = true;
+    playing_ = true;
     state_ = MediaState::Running;
-    if (QWidget* play = GetDlgItem(owner_, kPlayButtonId))
-        play->setEnabled(true);
-    if (progressBar_)
-        progressBar_->setRange(0, 100);
-    ResetSlider();
+    display_.EnablePlayButton();
+    display_.ShowProgress(0, true);
     timer_.start();
     graph_->play();
     if (graph_->error() != QMediaPlayer::NoError) {
@@ -194,13 +167,13 @@ int CMediaPlayer::RenderAndRun() {
 int CMediaPlayer::TogglePause() {
     if (control_ == nullptr)
         return 1;
-    if (playing) {
+    if (playing_) {
         control_->pause();
-        playing = false;
+        playing_ = false;
         state_ = MediaState::Paused;
     } else {
         control_->play();
-        playing = true;
+        playing_ = true;
         state_ = MediaState::Running;
     }
     return 1;
@@ -209,34 +182,32 @@ int CMediaPlayer::TogglePause() {
 int CMediaPlayer::StopMedia() {
     if (control_ == nullptr)
         return 1;
-    if (playing) {
+    if (playing_) {
         control_->stop();
-        playing = false;
+        playing_ = false;
     }
     state_ = MediaState::Stopped;
-    if (progressBar_)
-        progressBar_->setValue(0);
-    MoveSlider(owner_, 0, true);
-    position = 0;
-    SetControlText(owner_, kTimeTextId, QStringLiteral("00:00:00 / 00:00:00"));
+    display_.ShowProgress(0, true);
+    position_ = 0;
+    display_.ShowTime(QStringLiteral("00:00:00 / 00:00:00"));
     return 1;
 }
 
-int CMediaPlayer::SeekToPercent(int pos) {
-    const int64_t units = SeekUnits(pos, unitsPerSecond);
+void CMediaPlayer::SeekToSecond(int32_t second) {
+    position_ = second;
     if (control_ == nullptr)
-        return 1;
+        return;
+    const int64_t ms = int64_t{second} * 1000;
     // While the clip is still loading the backend ignores seeks; it gets this one as soon
     // as it can seek.
     if (control_->isSeekable())
-        control_->setPosition(units / 10000);
+        control_->setPosition(ms);
     else
-        pendingSeekMs_ = units / 10000;
-    return 1;
+        pendingSeekMs_ = ms;
 }
 
 int32_t CMediaPlayer::SecondsAtPercent(int pos) const {
-    return static_cast<int32_t>(SeekUnits(pos, unitsPerSecond) / 10000000);
+    return static_cast<int32_t>(SeekUnits(pos, unitsPerSecond_) / 10000000);
 }
 
 int CMediaPlayer::SetVolumeLevel(int level) {
@@ -246,42 +217,33 @@ int CMediaPlayer::SetVolumeLevel(int level) {
 }
 
 int CMediaPlayer::PlaceVideoWindow() {
-    QWidget* page = theApp().videoPage;
-    if (control_ == nullptr || page == nullptr)
+    if (control_ == nullptr)
         return 0;
-    QWidget* area = GetDlgItem(page, kVideoAreaId);
-    if (area == nullptr)
-        return 0;
-    // One video window lives on the page and serves each player in turn.
     if (video_ == nullptr) {
-        video_ = page->findChild<CVideoWindow*>(QString(), Qt::FindDirectChildrenOnly);
+        video_ = display_.VideoWindow();
         if (video_ == nullptr)
-            video_ = new CVideoWindow(page);
+            return 0;
         control_->setVideoSink(video_->videoSink());
     }
-    video_->setGeometry(0, 0, area->width(), area->height());
     video_->show();
     video_->raise();
     return 1;
 }
 
-int CMediaPlayer::TickPosition() {
-    if (!playing)
-        return 0;
+TickResult CMediaPlayer::TickPosition() {
+    if (!playing_)
+        return TickResult::Idle;
     // Still loading: the clip has not started, so there is no second to count yet.
     if (!durationKnown_)
-        return 1;
-    if (position >= durationSeconds)
-        return 2;
-    position += 1;
-    const int pct = static_cast<int>(static_cast<double>(position) * unitsPerSecond);
-    if (progressBar_)
-        progressBar_->setValue(pct);
-    MoveSlider(owner_, pct, false);
-    unitsPerSecond = UnitsPerSecond(durationSeconds);
-    SetControlText(owner_, kTimeTextId,
-                   QString::fromStdString(FormatPlayTime(position, durationSeconds)));
-    return 1;
+        return TickResult::Counted;
+    if (position_ >= durationSeconds_)
+        return TickResult::ReachedEnd;
+    position_ += 1;
+    const int pct = static_cast<int>(static_cast<double>(position_) * unitsPerSecond_);
+    display_.ShowProgress(pct, false);
+    unitsPerSecond_ = UnitsPerSecond(durationSeconds_);
+    display_.ShowTime(QString::fromStdString(FormatPlayTime(position_, durationSeconds_)));
+    return TickResult::Counted;
 }
 
 int CMediaPlayer::HandleGraphEvents() {
@@ -289,9 +251,9 @@ int CMediaPlayer::HandleGraphEvents() {
         ShowMessage("MediaEventEx interface error", "error");
         return 0;
     }
-    while (!events_.empty()) {
-        const long code = events_.front();
-        events_.pop_front();
+    while (!pending_.empty()) {
+        const long code = pending_.front();
+        pending_.pop_front();
         if (code == kEventComplete)
             StopMedia();
     }
@@ -303,11 +265,17 @@ void CMediaPlayer::ReleaseGraph() {
     timer_.stop();
 }
 
+void CMediaPlayer::Dispose() {
+    ReleaseGraph();
+    events_ = nullptr;
+    deleteLater();
+}
+
 void CMediaPlayer::DropGraph() {
     if (graph_ != nullptr)
         graph_->disconnect(this);
     control_ = nullptr;
-    events_.clear();
+    pending_.clear();
     pendingSeekMs_ = -1;
     // The pipeline goes before the outputs it renders into.
     graph_.reset();
@@ -321,8 +289,8 @@ void CMediaPlayer::DropGraph() {
 }
 
 void CMediaPlayer::SetDuration(int64_t milliseconds) {
-    durationSeconds = milliseconds / 1000;
-    unitsPerSecond = UnitsPerSecond(durationSeconds);
+    durationSeconds_ = milliseconds / 1000;
+    unitsPerSecond_ = UnitsPerSecond(durationSeconds_);
     durationKnown_ = true;
 }
 
@@ -350,25 +318,23 @@ void CMediaPlayer::OnMediaStatus(int status) {
 void CMediaPlayer::OnMediaError() {
     // A clip that cannot be loaded is a failed render; errors after loading only end the
     // picture, as the timer still moves the form on.
-    if (durationKnown_ || !playing)
+    if (durationKnown_ || !playing_)
         return;
     ShowMessage("Failed to add RenderFile to graph");
-    playing = false;
+    playing_ = false;
     state_ = MediaState::Stopped;
     timer_.stop();
 }
 
 void CMediaPlayer::PostEvent(long code) {
-    events_.push_back(code);
-    if (owner_)
-        QCoreApplication::postEvent(owner_, new QEvent(kGraphNotifyEvent));
+    pending_.push_back(code);
+    QCoreApplication::postEvent(this, new QEvent(kGraphNotifyEvent));
 }
 
-void CMediaPlayer::ResetSlider() {
-    QWidget* w = GetDlgItem(owner_, kPositionSliderId);
-    if (auto* slider = qobject_cast<QSlider*>(w))
-        slider->setRange(0, 100);
-    if (auto* pro = qobject_cast<CProSliderCtrl*>(w))
-        pro->SetDrawRange(0, 100);
-    MoveSlider(owner_, 0, true);
+bool CMediaPlayer::event(QEvent* event) {
+    if (event->type() != kGraphNotifyEvent)
+        return QObject::event(event);
+    if (events_ != nullptr)
+        events_->OnGraphNotify(this);
+    return true;
 }

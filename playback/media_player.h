@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QTimer>
 
 #include <cstdint>
@@ -15,29 +16,34 @@
 #include <memory>
 #include <string>
 
-#include <QProgressBar>
-
+#include "playback/clip_player.h"
 #include "playback/video_window.h"
 
 class QAudioOutput;
 class QMediaPlayer;
 
-enum class MediaState { Stopped = 0, Running = 1, Paused = 2 };
-
-// Posted to the owner window when player events wait; the owner then calls
-// HandleGraphEvents of its current player.
+// Posted to the player itself when backend events wait; it hands them to HandleGraphEvents
+// through its events' OnGraphNotify.
 inline const QEvent::Type kGraphNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 13);
-inline constexpr int kPlayerTimerId = 9991;
 inline constexpr int kPlayerTimerMs = 1000;
 inline constexpr long kEventComplete = 1;  // the clip played to its end
 
-// Control ids of the owner (the control form) and the video page that the player drives.
-inline constexpr int kPathLineId = 1174;
-inline constexpr int kTimeTextId = 1171;
-inline constexpr int kPlayButtonId = 1169;
-inline constexpr int kProgressBarId = 1175;
-inline constexpr int kPositionSliderId = 1189;
-inline constexpr int kVideoAreaId = 1187;
+// Where a player shows what it plays: the control form's path line, time text, progress bar
+// and position slider, and the video page's picture.
+class CPlayerDisplay {
+public:
+    virtual void ShowPath(const QString& path) = 0;
+    virtual void ShowTime(const QString& text) = 0;
+    // The progress bar and the position slider at pct; the slider control itself keeps still
+    // while the user holds its thumb, unless evenWhenHeld.
+    virtual void ShowProgress(int pct, bool evenWhenHeld) = 0;
+    virtual void EnablePlayButton() = 0;
+    // The video page's picture; null when there is none.
+    virtual CVideoWindow* VideoWindow() = 0;
+
+protected:
+    ~CPlayerDisplay() = default;
+};
 
 // Whether the system can decode the camera's streams; tests replace the check.
 enum class DecoderKind { Video, Audio };  // H.264, AAC
@@ -59,75 +65,69 @@ int64_t SeekUnits(int pos, float unitsPerSecond);
 // "%02u:%02u:%02u / %02u:%02u:%02u" of a position and a duration; hours are taken mod 60.
 std::string FormatPlayTime(int64_t position, int64_t duration);
 
-class CMediaPlayer : public QObject {
+class CMediaPlayer : public QObject, public CClipPlayer {
     Q_OBJECT
 
 public:
-    CMediaPlayer();
+    // events may be null: nobody hears the ticks and the clip's end then.
+    CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events);
     ~CMediaPlayer() override;
     CMediaPlayer(const CMediaPlayer&) = delete;
     CMediaPlayer& operator=(const CMediaPlayer&) = delete;
 
-    // Makes a new media pipeline for owner (the control form), after checking the decoders;
-    // 0, or -1 with a message.
-    int BuildGraph(QWidget* owner);
-    // Opens path and starts it; 1 once a pipeline was built, -1 when BuildGraph failed.
-    int OpenMedia(const std::string& path);
+    // Makes a new media pipeline after checking the decoders; 0, or -1 with a message.
+    int BuildGraph();
+    // 1 once a pipeline was built (whatever the rendering gave), -1 when BuildGraph failed.
+    int OpenMedia(const std::string& path) override;
     // Loads the opened path, resets the form's bars, starts the timer and plays; 1 or -1.
     int RenderAndRun();
-    int TogglePause();
-    // Stops (a paused clip stays paused in the backend) and resets position and texts.
-    int StopMedia();
-    // Seeks to pos percent of the clip; the counted position is the caller's to set.
-    int SeekToPercent(int pos);
-    // pos percent of the clip in whole seconds, truncated: what the counted position becomes
-    // when the user seeks there.
-    int32_t SecondsAtPercent(int pos) const;
-    int SetVolumeLevel(int level);
-    // Puts the video window on the video page over its video area; 1, or 0 without one.
+    int TogglePause() override;
+    int StopMedia() override;
+    void SeekToSecond(int32_t second) override;
+    int32_t SecondsAtPercent(int pos) const override;
+    int SetVolumeLevel(int level) override;
+    // Shows the video window on the video page; 1, or 0 without one.
     int PlaceVideoWindow();
-    // One tick of the player timer: 0 when not playing, 2 when the position has reached the
-    // duration, 1 after advancing a second.
-    int TickPosition();
-    // Takes the waiting events; the completion event stops the clip. 1, or 0 without a
-    // pipeline.
-    int HandleGraphEvents();
-    MediaState GetMediaState() const { return state_; }
-    // Releases the pipeline and the video window and stops the timer.
+    // Idle when not playing, ReachedEnd when the position has reached the duration, Counted
+    // after advancing a second.
+    TickResult TickPosition() override;
+    // 1, or 0 (with a message) without a pipeline.
+    int HandleGraphEvents() override;
+    MediaState GetMediaState() const override { return state_; }
+    // Releases the pipeline and stops the timer.
     void ReleaseGraph();
+    void Dispose() override;
 
     QMediaPlayer* Graph() const { return graph_.get(); }
     QAudioOutput* AudioOutput() const { return audio_.get(); }
-    CVideoWindow* VideoWindow() const { return video_; }
     // False from RenderAndRun until the backend has told the clip's length.
     bool DurationKnown() const { return durationKnown_; }
     // The backend's report of the clip's length: durationSeconds (truncated) and
     // unitsPerSecond follow it.
     void SetDuration(int64_t milliseconds);
+    int32_t Position() const { return position_; }
+    int64_t DurationSeconds() const { return durationSeconds_; }
 
-    int32_t position = 0;  // whole seconds played, counted by the timer
-    float unitsPerSecond = 0.0f;
-    int64_t durationSeconds = 0;
-    bool playing = false;
-
-signals:
-    // Each tick of the player timer, with its id; the owner runs TickPosition.
-    void Timer(int id);
+protected:
+    bool event(QEvent* event) override;
 
 private:
     void DropGraph();
     void OnMediaStatus(int status);
     void OnMediaError();
     void PostEvent(long code);
-    void ResetSlider();
 
+    CPlayerDisplay& display_;
+    CClipPlayerEvents* events_;
+    int32_t position_ = 0;  // whole seconds played, counted by the timer
+    float unitsPerSecond_ = 0.0f;
+    int64_t durationSeconds_ = 0;
+    bool playing_ = false;
     std::unique_ptr<QMediaPlayer> graph_;
     QMediaPlayer* control_ = nullptr;  // set once the pipeline is complete
     std::unique_ptr<QAudioOutput> audio_;
     QPointer<CVideoWindow> video_;
-    QPointer<QProgressBar> progressBar_;
-    QPointer<QWidget> owner_;
-    std::deque<long> events_;
+    std::deque<long> pending_;
     QTimer timer_;
     MediaState state_ = MediaState::Stopped;
     bool durationKnown_ = false;

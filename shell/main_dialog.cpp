@@ -9,11 +9,10 @@
 #include <QResizeEvent>
 #include <QScreen>
 
-#include "app/app_state.h"
-#include "shell/video_page.h"
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
 #include "resources/resource_ids.h"
+#include "shell/video_page.h"
 #include "skin/dialog_template.h"
 
 namespace {
@@ -38,11 +37,10 @@ CVantrailDlg::CVantrailDlg(QWidget* parent) : CBitmapDialog(parent) {
 }
 
 CVantrailDlg::~CVantrailDlg() {
-    // The pages go before the window that holds them; the registry must not outlive them.
-    videoPage_.reset();
-    mapWindow_.reset();
+    // The form's player feeds the video page's picture: it goes first.
     controlForm_.reset();
-    theApp().controlForm = theApp().videoPage = theApp().mapWindow = theApp().mainDialog = nullptr;
+    mapWindow_.reset();
+    videoPage_.reset();
 }
 
 void CVantrailDlg::InitDialog() {
@@ -53,7 +51,6 @@ void CVantrailDlg::InitDialog() {
     }
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-    theApp().mainDialog = this;
     setWindowIcon(icon_);
 
     // Keep the top-left corner and reach the screen's bottom-right corner.
@@ -65,6 +62,7 @@ void CVantrailDlg::InitDialog() {
     controlForm_ = std::make_unique<CControlForm>(this);
     mapWindow_ = std::make_unique<CMapDlg>(this);
     videoPage_ = std::make_unique<CVideoPage>(this);
+    Wire();
     Layout(width(), height());
 
     for (QWidget* page :
@@ -76,6 +74,39 @@ void CVantrailDlg::InitDialog() {
     SetBackgroundMode(0);
     LoadBackground(kBlackBitmap);
     update();
+}
+
+void CVantrailDlg::Wire() {
+    CControlForm* form = controlForm_.get();
+    CMapDlg* map = mapWindow_.get();
+    CVideoPage* page = videoPage_.get();
+    form->SetVideoWindow(page->VideoWindow());
+    connect(map, &CMapDlg::StartMapRequested, form, [form, map] { form->Map().StartMap(map); });
+    connect(map, &CMapDlg::Resized, form, [form] { form->Map().ResizeMap(); });
+    // The form's width leaves the rest of the window to the video page, and the video page's
+    // size places the other two pages.
+    connect(form, &CControlForm::WidthChanged, page, [this, page](int w) {
+        page->setGeometry(0, 0, frameGeometry().width() - w, page->height());
+    });
+    connect(page, &CVideoPage::Placed, this, &CVantrailDlg::PlaceBesideVideoPage);
+}
+
+void CVantrailDlg::PlaceBesideVideoPage(QSize page) {
+    const QSize outer = frameGeometry().size();
+    controlForm_->setGeometry(page.width() + kPageGap, 0, outer.width() - page.width(),
+                              outer.height());
+    mapWindow_->setGeometry(0, page.height() + kPageGap, page.width() + kPageGap,
+                            outer.height() - page.height());
+}
+
+void CVantrailDlg::OpenPaths(const QStringList& paths) {
+    CRecordingList& list = controlForm_->Recordings();
+    list.AddDroppedRecordings(paths);
+    // Row 0 (the refill left no row marked), then what a double-click does.
+    if (list.SelectNext() == 0) {
+        controlForm_->Session().OpenRecording();
+        controlForm_->Session().PlayPause();
+    }
 }
 
 void CVantrailDlg::Layout(int cx, int cy) {

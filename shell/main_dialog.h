@@ -3,6 +3,7 @@
 // form (right), on a tiled black background.
 
 #include <QIcon>
+#include <QStringList>
 #include <memory>
 
 #include "skin/bitmap_dialog.h"
@@ -22,6 +23,9 @@ public:
     CMapDlg* MapWindow() const { return mapWindow_.get(); }
     CVideoPage* VideoPage() const { return videoPage_.get(); }
 
+    // Fills the recording list as a drop of `paths` would and plays the first row.
+    void OpenPaths(const QStringList& paths);
+
     // Pages for a client area of cx by cy pixels.
     void Layout(int cx, int cy);
     void ShowAboutBox();
@@ -33,6 +37,8 @@ protected:
 
 private:
     void InitDialog();
+    void Wire();
+    void PlaceBesideVideoPage(QSize page);
 
     QSize screenSize_;
     QIcon icon_;

@@ -3,9 +3,7 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 
-#include "app/app_state.h"
-#include "shell/main_dialog.h"
-#include "playback/control_form.h"
+#include "playback/video_window.h"
 #include "skin/dialog_template.h"
 
 namespace {
@@ -15,42 +13,29 @@ constexpr int kBlackBitmap = 218;
 constexpr int kSizingBorder = 4;  // pixels along the right and bottom edges
 }  // namespace
 
-CVideoPage::CVideoPage(CVantrailDlg* mainDialog)
-    : CBitmapDialog(mainDialog), mainDialog_(mainDialog) {
+CVideoPage::CVideoPage(QWidget* parent) : CBitmapDialog(parent), anchors_(this) {
     setWindowFlags(Qt::Widget);
     setMouseTracking(true);
     if (const auto tmpl = LoadDialogTemplate(kVideoPageTemplate)) {
         resize(tmpl->PixelSize());
         CreateDialogControls(this, *tmpl);
     }
-    theApp().videoPage = this;
     SetBackgroundMode(2);
     LoadBackground(kBlackBitmap);
-    if (QWidget* area = GetDlgItem(this, kVideoArea)) {
-        const QRect r = area->geometry();
-        areaMargins_ =
-            QRect(r.left(), r.top(), width() - (r.right() + 1), height() - (r.bottom() + 1));
-    }
+    // Shown by a player while it plays.
+    video_ = new CVideoWindow(this);
+    video_->hide();
+    anchors_.Anchor(kVideoArea);
     PlacePages();
     update();
 }
 
 void CVideoPage::PlacePages() {
-    if (QWidget* area = GetDlgItem(this, kVideoArea)) {
-        area->setGeometry(QRect(
-            QPoint(areaMargins_.left(), areaMargins_.top()),
-            QPoint(width() - areaMargins_.width() - 1, height() - areaMargins_.height() - 1)));
-        update();
-    }
-    const int cx = width();
-    const int cy = height();
-    const QSize outer = mainDialog_->frameGeometry().size();
-    if (QWidget* form = theApp().controlForm)
-        form->setGeometry(cx + kPageGap, 0, outer.width() - cx, outer.height());
-    if (QWidget* map = theApp().mapWindow)
-        map->setGeometry(0, cy + kPageGap, cx + kPageGap, outer.height() - cy);
-    if (auto* form = qobject_cast<CControlForm*>(theApp().controlForm); form && form->Player())
-        form->Player()->PlaceVideoWindow();
+    anchors_.Apply();
+    update();
+    if (const QWidget* area = GetDlgItem(this, kVideoArea))
+        video_->setGeometry(0, 0, area->width(), area->height());
+    emit Placed(size());
 }
 
 void CVideoPage::Move(const QRect& geometry) {

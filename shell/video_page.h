@@ -1,12 +1,14 @@
 #pragma once
 // The page the clip plays on. Its right and bottom edges are a sizing border that the user
-// drags; the other two pages follow it, so the border works as the main window's splitter.
+// drags; the main window places the other two pages after it, so the border works as the
+// main window's splitter.
 
 #include <QRect>
 
 #include "skin/bitmap_dialog.h"
+#include "skin/edge_anchors.h"
 
-class CVantrailDlg;
+class CVideoWindow;
 
 // Pixels between the pages of the main window.
 inline constexpr int kPageGap = 8;
@@ -15,12 +17,18 @@ class CVideoPage : public CBitmapDialog {
     Q_OBJECT
 
 public:
-    explicit CVideoPage(CVantrailDlg* mainDialog);
+    explicit CVideoPage(QWidget* parent);
 
-    // Places the video area, the control form and the map window after a change of size.
+    // The clip's picture, over the video area.
+    CVideoWindow* VideoWindow() const { return video_; }
+    // Places the video area and the picture for the page's size, and tells the main window.
     void PlacePages();
     // Moves the page; the other pages follow it whether or not its size changed.
     void Move(const QRect& geometry);
+
+signals:
+    // The page has its new size; the other pages are to follow it.
+    void Placed(QSize size);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -31,9 +39,8 @@ protected:
 private:
     Qt::Edges EdgesAt(const QPoint& pos) const;
 
-    CVantrailDlg* mainDialog_;
-    // Video area placement: left, top, and distances from the right and bottom edges.
-    QRect areaMargins_;
+    CEdgeAnchors anchors_;
+    CVideoWindow* video_;
     Qt::Edges dragging_;
     QPoint dragOrigin_;
     QSize sizeAtPress_;

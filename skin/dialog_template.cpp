@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -30,6 +31,12 @@ QWidget* DefaultControl(const ControlTemplate& c, QWidget* parent) {
     if (c.kind == "edit") {
         auto* edit = new QLineEdit(c.text, parent);
         edit->setReadOnly(!c.enabled);
+        // A disabled edit only shows its text (the folder), so it keeps a readable look
+        // on the skin's black instead of the platform's grey on grey.
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Disabled, QPalette::Base, QColor(28, 31, 36));
+        palette.setColor(QPalette::Disabled, QPalette::Text, QColor(226, 229, 233));
+        edit->setPalette(palette);
         return edit;
     }
     if (c.kind == "trackbar")

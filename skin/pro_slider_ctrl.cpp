@@ -69,6 +69,9 @@ void CProSliderCtrl::mouseReleaseEvent(QMouseEvent* event) {
     }
     thumbHeld_ = false;
     QSlider::mouseReleaseEvent(event);
+    // A released thumb drops the pressed colour at once, not at the next mouse move.
+    thumbColor_ = OverThumb(event->position().toPoint()) ? hoverThumb_ : normalThumb_;
+    update();
     emit ReleasedCapture();
 }
 

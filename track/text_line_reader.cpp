@@ -11,7 +11,8 @@ constexpr size_t kBufferSize = 256 * 1024;
 constexpr size_t kWindow = kLinePieceMax + 1;
 }  // namespace
 
-TextLineReader::TextLineReader(int fd) : fd_(fd), buffer_(new char[kBufferSize]) {}
+TextLineReader::TextLineReader(int fd)
+    : fd_(fd), buffer_(new char[kBufferSize + kSlack]()) {}
 
 bool TextLineReader::Refill() {
     const size_t rest = end_ - pos_;
@@ -31,26 +32,27 @@ bool TextLineReader::Refill() {
     }
 }
 
-bool TextLineReader::Next(std::string_view* piece) {
+bool TextLineReader::Next(LinePiece* piece) {
     for (;;) {
         char* base = buffer_.get() + pos_;
         const size_t avail = end_ - pos_;
         const size_t window = avail < kWindow ? avail : kWindow;
-        if (const void* hit = std::memchr(base, '\n', window)) {
-            const size_t lf = static_cast<size_t>(static_cast<const char*>(hit) - base);
+        const LineScan scan = ScanLine(base, window);
+        if (scan.lf != kNotFound) {
+            const size_t lf = scan.lf;
             const bool drop_cr = lf > 0 && base[lf - 1] == '\r';
             const size_t length = lf + 1 - (drop_cr ? 1 : 0);
             if (length <= kLinePieceMax) {
                 if (drop_cr)
                     base[lf - 1] = '\n';
-                *piece = std::string_view(base, length);
+                *piece = {base, length, scan};
                 pos_ += lf + 1;
                 return true;
             }
         }
         if (avail >= kWindow || (eof_ && avail > 0)) {
             const size_t length = avail < kLinePieceMax ? avail : kLinePieceMax;
-            *piece = std::string_view(base, length);
+            *piece = {base, length, scan};
             pos_ += length;
             return true;
         }

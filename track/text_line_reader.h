@@ -1,22 +1,33 @@
 #pragma once
 // Reads a file the way a text-mode fgets with a 260-byte buffer does: a carriage return just
 // before a line feed is dropped, and a line arrives in pieces of at most 259 characters, the
-// last one ending in its line feed (when it has one).
+// last one ending in its line feed (when it has one). Each piece comes with the one scan of
+// its bytes that found its end.
 
 #include <cstddef>
 #include <memory>
-#include <string_view>
+
+#include "track/sentence_framing.h"
 
 inline constexpr size_t kLinePieceMax = 259;
 
+struct LinePiece {
+    char* text;
+    size_t length;
+    LineScan scan;  // positions at or past length are not in the piece
+};
+
 class TextLineReader {
 public:
+    // Bytes after every piece that the caller may overwrite until the next call.
+    static constexpr size_t kSlack = 8;
+
     // Reads from an open descriptor; the caller keeps ownership of it.
     explicit TextLineReader(int fd);
 
-    // The next piece; false at the end of the file or on a read error. The bytes stay valid
-    // until the next call. NUL bytes are passed through.
-    bool Next(std::string_view* piece);
+    // The next piece; false at the end of the file or on a read error. NUL bytes are passed
+    // through.
+    bool Next(LinePiece* piece);
 
 private:
     bool Refill();

@@ -8,9 +8,8 @@
 #include <cstring>
 #include <ctime>
 #include <new>
-#include <string_view>
 
-#include "app/app_state.h"
+#include "track/sentence_framing.h"
 #include "track/sentence_parser.h"
 #include "track/text_line_reader.h"
 #include "track/track_export.h"
@@ -21,53 +20,78 @@ namespace {
 // and applied again to each closed sample.
 constexpr uint32_t kKeptSet = kSentenceGga | kSentenceGsa | kSentenceRmc | kSentenceVtg;
 constexpr char kGsensorSuffix[] = ",A*00\n\r";
-// A piece, the longest suffix and the terminator.
-constexpr size_t kWorkingLine = kLinePieceMax + sizeof kGsensorSuffix;
+static_assert(sizeof kGsensorSuffix - 1 <= TextLineReader::kSlack);
 
-struct AnalysisSetting {
-    AnalysisDestination destination = AnalysisDestination::ModuleFile;
-    std::string path;
+// A piece made into the line the parser expects, written over the reader's bytes after it,
+// which are put back when the line is done. G-sensor lines carry no checksum, so they lose
+// their line feed and get a 00 one, which always passes; any other line gets a carriage
+// return after its line feed. The line is C text: a NUL byte ends it.
+class PreparedLine {
+public:
+    explicit PreparedLine(const LinePiece& piece) : data_(piece.text) {
+        const LineScan& scan = piece.scan;
+        size_t length = scan.nul < piece.length ? scan.nul : piece.length;
+        const char* suffix = "\r";
+        if (length >= 9 && (std::memcmp(data_, "$GSENSORD", 9) == 0 ||
+                            std::memcmp(data_, "$GSENSOR,", 9) == 0)) {
+            if (data_[length - 1] == '\n')
+                --length;
+            suffix = kGsensorSuffix;
+            // Without a "*" or a later "$" of its own, the suffix makes it one whole sentence.
+            whole_ = scan.star >= length && scan.dollar >= length;
+        } else {
+            // One sentence when the checksum and the line feed end the line.
+            whole_ = scan.star < length && length == scan.star + 4 && data_[length - 1] == '\n' &&
+                     scan.dollar > scan.star;
+            accepted_ = whole_ && ChecksumAccepted(data_ + scan.star + 1, scan.checksum);
+        }
+        end_ = data_ + length;
+        std::memcpy(saved_, end_, sizeof saved_);
+        const size_t added = std::strlen(suffix);
+        std::memcpy(end_, suffix, added);
+        size_ = length + added;
+    }
+    PreparedLine(const PreparedLine&) = delete;
+    PreparedLine& operator=(const PreparedLine&) = delete;
+    ~PreparedLine() { std::memcpy(end_, saved_, sizeof saved_); }
+
+    const char* data() const { return data_; }
+    size_t size() const { return size_; }
+
+    void Apply(SentenceParser& parser, TrackSample& sample) const {
+        if (whole_)
+            parser.ApplySentence(data_, size_, accepted_, sample);
+        else
+            parser.ApplySentences(data_, size_, sample);
+    }
+
+private:
+    char* data_;
+    char* end_;
+    size_t size_;
+    bool whole_ = false;
+    bool accepted_ = true;
+    char saved_[TextLineReader::kSlack];
 };
 
-AnalysisSetting& Analysis() {
-    static AnalysisSetting setting;
-    return setting;
-}
+// A piece, the longest suffix and the terminator.
+struct KeptLine {
+    char text[kLinePieceMax + sizeof kGsensorSuffix];
+    size_t length = 0;
+};
 
-// Gives the line the terminator the framer expects. G-sensor lines carry no checksum, so
-// they get a 00 one, which always passes. Returns the prepared length.
-size_t PrepareLine(std::string_view text, char* line) {
-    size_t length = text.size();
-    std::memcpy(line, text.data(), length);
-    if (length >= 9 &&
-        (std::memcmp(line, "$GSENSORD", 9) == 0 || std::memcmp(line, "$GSENSOR,", 9) == 0)) {
-        if (line[length - 1] == '\n')
-            --length;
-        std::memcpy(line + length, kGsensorSuffix, sizeof kGsensorSuffix - 1);
-        return length + sizeof kGsensorSuffix - 1;
+// The calendar fields of one UTC second; gmtime_r runs again only when the second changes.
+const std::tm* UtcFields(std::time_t t) {
+    thread_local std::time_t cached_time = -1;
+    thread_local std::tm cached{};
+    thread_local bool valid = false;
+    if (t != cached_time) {
+        valid = gmtime_r(&t, &cached) != nullptr;
+        cached_time = t;
     }
-    line[length] = '\r';
-    return length + 1;
-}
-
-void WriteAnalysis(const TrackEntry* first) {
-    const AnalysisSetting& setting = Analysis();
-    switch (setting.destination) {
-        case AnalysisDestination::ModuleFile:
-            ExportTrackAnalysis(first, theApp().ModuleFile("out_nmea.txt"));
-            break;
-        case AnalysisDestination::Path:
-            ExportTrackAnalysis(first, setting.path);
-            break;
-        case AnalysisDestination::None:
-            break;
-    }
+    return valid ? &cached : nullptr;
 }
 }  // namespace
-
-void SetAnalysisDestination(AnalysisDestination destination, const std::string& path) {
-    Analysis() = {destination, path};
-}
 
 void InitSample(TrackSample& sample) {
     using namespace std::chrono;
@@ -75,52 +99,46 @@ void InitSample(TrackSample& sample) {
     const system_clock::time_point now = UtcNow();
     const auto seconds = floor<std::chrono::seconds>(now);
     const auto millis = duration_cast<milliseconds>(now - seconds).count();
-    const std::time_t t = system_clock::to_time_t(seconds);
-    std::tm utc{};
-    if (gmtime_r(&t, &utc) != nullptr) {
-        sample.year = utc.tm_year;
-        sample.month = utc.tm_mon;
-        sample.day = utc.tm_mday;
-        sample.hour = utc.tm_hour;
-        sample.minute = utc.tm_min;
-        sample.second = utc.tm_sec;
+    if (const std::tm* utc = UtcFields(system_clock::to_time_t(seconds))) {
+        sample.year = utc->tm_year;
+        sample.month = utc->tm_mon;
+        sample.day = utc->tm_mday;
+        sample.hour = utc->tm_hour;
+        sample.minute = utc->tm_min;
+        sample.second = utc->tm_sec;
         sample.hundredths = static_cast<int32_t>(millis / 10);
     }
     sample.valid = 0;
     sample.fix_mode = 1;
 }
 
-TrackEntry* LoadTrack(const std::string& path) {
+TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
+                      int* analysisResult) {
     TrackSample sample;
     InitSample(sample);
-    char kept[kWorkingLine];
-    size_t kept_length = 0;
+    KeptLine kept;
     int32_t next_index = 0;
     TrackEntry* first = nullptr;
     TrackEntry** tail = &first;
 
     SentenceParser parser;
     if (parser.Open()) {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = open(logPath.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd >= 0) {
             TextLineReader reader(fd);
-            std::string_view piece;
-            char line[kWorkingLine];
+            LinePiece piece;
             while (reader.Next(&piece)) {
-                // The line is C text: a NUL byte ends it.
-                if (const void* nul = std::memchr(piece.data(), '\0', piece.size())) {
-                    piece = piece.substr(
-                        0, static_cast<size_t>(static_cast<const char*>(nul) - piece.data()));
-                }
-                const size_t length = PrepareLine(piece, line);
-                ApplySentences(parser, line, length, sample);
-                if (sample.sentences == kKeptSet) {
-                    std::memcpy(kept, line, length);
-                    kept_length = length;
+                {
+                    const PreparedLine line(piece);
+                    line.Apply(parser, sample);
+                    if (sample.sentences == kKeptSet) {
+                        std::memcpy(kept.text, line.data(), line.size());
+                        kept.length = line.size();
+                    }
                 }
                 if ((sample.sentences & kSentenceGsensor) == 0)
                     continue;
-                ApplySentences(parser, kept, kept_length, sample);
+                parser.ApplySentences(kept.text, kept.length, sample);
                 if (auto* entry = new (std::nothrow) TrackEntry{next_index, sample, nullptr}) {
                     *tail = entry;
                     tail = &entry->next;
@@ -134,7 +152,9 @@ TrackEntry* LoadTrack(const std::string& path) {
         }
         parser.Close();
     }
-    WriteAnalysis(first);
+    const int result = analysisPath.empty() ? 0 : ExportTrackAnalysis(first, analysisPath);
+    if (analysisResult != nullptr)
+        *analysisResult = result;
     return first;
 }
 

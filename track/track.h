@@ -6,9 +6,12 @@
 
 #include "track/track_sample.h"
 
-// Reads the log line by line through the sentence parser and writes the analysis file (see
-// SetAnalysisDestination). Returns the first entry, or null for an empty track.
-TrackEntry* LoadTrack(const std::string& path);
+// Reads the log line by line through the sentence parser. Then, unless analysisPath is empty,
+// writes the track's analysis there (ExportTrackAnalysis) and, when analysisResult is given,
+// stores the export's result in it (0 when no analysis is written). Returns the first entry,
+// or null for an empty track.
+TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
+                      int* analysisResult = nullptr);
 
 // Releases every entry from first on.
 void FreeTrack(TrackEntry* first);
@@ -30,8 +33,3 @@ int FileTypeFromExtension(const char* path);
 
 // Every field zero, the date and time from the UTC clock, valid 0, fix_mode 1.
 void InitSample(TrackSample& sample);
-
-// Where LoadTrack writes the analysis of each load. The module directory's out_nmea.txt is
-// looked up at each load, since the directory is set at start-up.
-enum class AnalysisDestination { ModuleFile, Path, None };
-void SetAnalysisDestination(AnalysisDestination destination, const std::string& path = {});

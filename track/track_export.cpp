@@ -1,21 +1,15 @@
 #include "track/track_export.h"
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/message.h"
 #include "track/text_number.h"
 
 namespace {
 constexpr int kTableRows = 3072;
 constexpr int kPrnColumns = 100;
 constexpr size_t kFlushSize = 1 << 20;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // Formats into memory and hands the file large blocks; line feeds are stored as CR LF.
 class AnalysisWriter {
@@ -54,14 +48,17 @@ public:
         if (text_.size() >= kFlushSize)
             Flush();
     }
-    void Flush() {
-        std::fwrite(text_.data(), 1, text_.size(), file_);
+    // False once any write has failed.
+    bool Flush() {
+        written_ = written_ && std::fwrite(text_.data(), 1, text_.size(), file_) == text_.size();
         text_.clear();
+        return written_;
     }
 
 private:
     std::FILE* file_;
     std::string text_;
+    bool written_ = true;
 };
 
 void SlotHeader(AnalysisWriter& out) {
@@ -212,21 +209,27 @@ int ExportTrackAnalysis(const TrackEntry* first, const std::string& path) {
     std::remove(path.c_str());
     if (first == nullptr)
         return 0;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "ab"));
-    if (!file) {
-        ShowMessage("Open out nmea file fail!");
-        return -1;
-    }
+    std::FILE* file = std::fopen(path.c_str(), "ab");
+    if (file == nullptr)
+        return kAnalysisOpenFailed;
     // SNR by entry and PRN, for the first kTableRows entries only.
     size_t rows = 0;
     for (const TrackEntry* e = first; e != nullptr && rows < kTableRows; e = e->next) ++rows;
     std::vector<int32_t> table(rows * kPrnColumns, 0);
-    AnalysisWriter out(file.get());
+    AnalysisWriter out(file);
     SnrSection(out, first, table);
     PrnSnrSection(out, first, table);
     SlotSection(out, first, "\nPRN number\n", [](const SatelliteSlot& slot) { return slot.prn; });
     SlotSection(out, first, "\nIN_USED\n", [](const SatelliteSlot& slot) { return slot.used; });
     GpsInfoSection(out, first);
-    out.Flush();
+    const bool written = out.Flush();
+    if (std::fclose(file) != 0 || !written) {
+        std::remove(path.c_str());  // a cut-short analysis would pass for a whole one
+        return kAnalysisWriteFailed;
+    }
     return 0;
+}
+
+const char* AnalysisFailureText(int result) {
+    return result == kAnalysisOpenFailed ? "Open out nmea file fail!" : "Write out nmea file fail!";
 }

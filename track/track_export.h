@@ -6,7 +6,14 @@
 
 #include "track/track_sample.h"
 
+inline constexpr int kAnalysisOpenFailed = -1;
+inline constexpr int kAnalysisWriteFailed = -2;
+
 // Deletes path, then (for a non-empty track) writes the analysis there with each line feed
-// stored as CR LF. 0 when written or the track is empty; -1, after the message
-// "Open out nmea file fail!", when the file cannot be opened.
+// stored as CR LF. 0 when written or the track is empty; kAnalysisOpenFailed when the file
+// cannot be opened; kAnalysisWriteFailed when a write fails, after which no file is left.
 int ExportTrackAnalysis(const TrackEntry* first, const std::string& path);
+
+// What the caller tells the user about a failed export: "Open out nmea file fail!" or
+// "Write out nmea file fail!".
+const char* AnalysisFailureText(int result);

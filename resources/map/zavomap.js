@@ -1,5 +1,6 @@
 // The map page of the player: the route as a polyline and the vehicle as a marker, driven by
-// six functions that take text arguments. Tiles come from the URL given as ?tiles=...; without
+// six functions that take text arguments; two more of its own mark driving events and draw
+// the other routes of the trip. Tiles come from the URL given as ?tiles=...; without
 // one, or where a tile cannot be fetched, a plain grid stays under the route.
 'use strict';
 
@@ -77,6 +78,10 @@
   }
   L.control.scale({ imperial: false }).addTo(map);
 
+  // The other routes of the trip lie beneath the recording's own route and its markers.
+  map.createPane('trip').style.zIndex = 350;
+  var trip = L.layerGroup().addTo(map);
+  var events = L.layerGroup().addTo(map);
   var route = L.polyline([], { color: '#d62728', weight: 4, opacity: 0.85 }).addTo(map);
   var vehicle = L.marker([0, 0], { keyboard: false, title: 'Vehicle' });
 
@@ -129,5 +134,47 @@
       map.invalidateSize({ pan: false });
   };
 
-  window.zavoMap = { map: map, route: route, vehicle: vehicle };
+  var EVENT_NAMES = { harsh: 'Harsh driving', bump: 'Bump' };
+
+  // Text of an event's tooltip, such as "Harsh driving, 0.52 g" over "12:03:04 UTC, second 95".
+  function eventText(e) {
+    var box = document.createElement('div');
+    var peak = number(e.peak);
+    box.className = 'event-text';
+    box.textContent = EVENT_NAMES[e.kind] + (peak === null ? '' : ', ' + peak.toFixed(2) + ' g') +
+      '\n' + (e.utc ? e.utc + ' UTC, ' : '') + 'second ' + e.index;
+    return box;
+  }
+
+  // Markers for the driving events of the recording, given as a JSON array of
+  // {lat, lon, kind: "harsh"|"bump", peak, index, utc}; they replace the earlier ones.
+  window.ShowEvents = function (json) {
+    events.clearLayers();
+    JSON.parse(json).forEach(function (e) {
+      var p = position(e.lat, e.lon);
+      if (!p || !EVENT_NAMES.hasOwnProperty(e.kind))
+        return;
+      var icon = L.divIcon({ className: 'event event-' + e.kind, html: '<span></span>',
+                             iconSize: [16, 16] });
+      L.marker(p, { icon: icon, keyboard: false }).bindTooltip(eventText(e)).addTo(events);
+    });
+  };
+
+  // Every route of the trip (a JSON array of routes, each an array of [lat, lon]); the one
+  // at the index current stands out, the others are thin and muted.
+  window.ShowTripRoutes = function (json, current) {
+    trip.clearLayers();
+    var at = parseInt(current, 10);
+    JSON.parse(json).forEach(function (points, i) {
+      var line = points.map(function (q) { return position(q[0], q[1]); })
+        .filter(function (q) { return q !== null; });
+      var style = i === at ? { color: '#ff7f0e', weight: 7, opacity: 0.9 }
+                           : { color: '#7a8594', weight: 3, opacity: 0.55 };
+      style.pane = 'trip';
+      style.interactive = false;
+      L.polyline(line, style).addTo(trip);
+    });
+  };
+
+  window.zavoMap = { map: map, route: route, vehicle: vehicle, events: events, trip: trip };
 })();

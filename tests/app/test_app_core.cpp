@@ -2,7 +2,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -12,6 +11,7 @@
 #include "app/history_log.h"
 #include "app/message.h"
 #include "app/profile.h"
+#include "tests/support/fixture.h"
 
 namespace {
 const QByteArray kNoFile("<none>");
@@ -31,18 +31,15 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 class TestAppCore : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> tmp_;
+    std::unique_ptr<TestFixture> fx_;
     QString ini_;
 
 private slots:
     void init() {
-        tmp_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(tmp_->isValid());
-        ini_ = tmp_->filePath("um_config.ini");
-        theApp() = CVantrailApp{};
-        theApp().moduleDir = tmp_->path().toStdString();
+        fx_ = std::make_unique<TestFixture>();
+        ini_ = fx_->Path("um_config.ini");
     }
-    void cleanup() { tmp_.reset(); }
+    void cleanup() { fx_.reset(); }
 
     void readProfile_data() {
         QTest::addColumn<QByteArray>("file");
@@ -89,7 +86,7 @@ private slots:
 
     void writeProfileFailsWithoutHarm() {
         // A directory where the file should be cannot be written, even as root.
-        QVERIFY(QDir(tmp_->path()).mkdir("um_config.ini"));
+        QVERIFY(QDir(fx_->Dir()).mkdir("um_config.ini"));
         theApp().folderPath = "/rec";
         QVERIFY(!theApp().SaveFolderPath());
         QVERIFY(QFileInfo(ini_).isDir());
@@ -127,7 +124,7 @@ private slots:
     }
 
     void historyFile() {
-        const QString path = tmp_->filePath("History.log");
+        const QString path = fx_->Path("History.log");
         const int first = WriteHistoryLog("test\n");
         const int second = WriteHistoryLog("IP %s is used!\n", "http://h/%d");
         const QByteArray bytes = ReadAll(path);
@@ -139,7 +136,7 @@ private slots:
         DeleteHistoryLog();
         QVERIFY(!QFile::exists(path));
         QCOMPARE(WriteHistoryLog(nullptr), -1);
-        theApp().moduleDir = tmp_->filePath("missing").toStdString();
+        QVERIFY(QDir(fx_->Path("")).mkdir("History.log"));  // cannot be opened as a file
         QCOMPARE(WriteHistoryLog("x"), -1);
     }
 
@@ -158,13 +155,10 @@ private slots:
     }
 
     void messagesAndText() {
-        std::string seen;
-        const MessageHandler old = SetMessageHandler(
-            [&](const std::string& t, const std::string& c) { seen += c + "|" + t + ";"; });
         ShowMessage("one");
         ShowMessage("two", "Error");
-        SetMessageHandler(old);
-        QCOMPARE(seen, std::string("Vantrail|one;Error|two;"));
+        QCOMPARE(fx_->messages, (QStringList{"one", "two"}));
+        QCOMPARE(fx_->captions, (QStringList{"Vantrail", "Error"}));
         QCOMPARE(ToTextMode("a\nb\n\n"), std::string("a\r\nb\r\n\r\n"));
         QCOMPARE(FormatText("%5d|%-3s|%.3f", 42, "x", 0.5), std::string("   42|x  |0.500"));
         QCOMPARE(FormatText("%s", std::string(1000, 'z').c_str()).size(), size_t(1000));

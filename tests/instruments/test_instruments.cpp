@@ -43,13 +43,11 @@ QImage Face(int id) {
 }
 
 // The text in the instruments' font over the given picture.
-QImage WithText(QImage picture, const QRect& box, int flags, int height, const QColor& colour,
-                const QString& text) {
+QImage WithText(QImage picture, const QRect& box, Qt::Alignment flags, int height,
+                const QColor& colour, const QString& text) {
     QPainter p(&picture);
-    p.setClipRect(box);
-    p.setFont(InstrumentFont(height));
     p.setPen(colour);
-    p.drawText(box, flags | Qt::AlignTop | Qt::TextSingleLine, text);
+    DrawInstrumentText(p, InstrumentFont(height), box, flags, text);
     return picture;
 }
 
@@ -244,11 +242,10 @@ private slots:
         Meter m(SatelliteChart, 1186);
         m.SetCurrentSample(track.data());
         const QImage image = m.Render();
-        const int centred = Qt::AlignHCenter;
-        QImage face = Face(1186);
+        const Qt::Alignment centred = Qt::AlignHCenter;
+        const QImage face = Face(1186);
         QVERIFY(SameBox(image, WithText(face, QRect(36, 90, 20, 20), centred, 18, Qt::white, "05"),
                         QRect(36, 90, 20, 20)));
-        QPainter(&face).fillRect(36, 110, 20, 5, kRed);
         QVERIFY(SameBox(image, WithText(face, QRect(36, 117, 20, 20), centred, 18, Qt::white, "07"),
                         QRect(36, 116, 20, 14)));
         QVERIFY(SameBox(image,
@@ -269,6 +266,61 @@ private slots:
         const QImage image = s.Render();
         QVERIFY(SameBox(image, Face(1186), kChartArea));
         QVERIFY(SameBox(image, Readout(1186, {"in view : 00"}), QRect(399, 15, 100, 20)));
+    }
+
+    // Each text lies whole on its face, clear of the face's edges and captions; black texts
+    // sit on a flat tag.
+    void textsOnCleanSpace_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("inside");
+        QTest::addColumn<bool>("flat");
+        const QRect readout(396, 15, 74, 80);
+        const QRect clearOfRightEdge(QPoint(399, 15), QPoint(468, 94));
+        QTest::newRow("240/151 in the dial's window")
+            << int(Speedometer) << QRect(82, 150, 50, 32)
+            << QRect(QPoint(82, 150), QPoint(130, 168)) << true;
+        QTest::newRow("satellite number above the image's edge")
+            << int(SatelliteChart) << QRect(36, 116, 20, 14)
+            << QRect(QPoint(36, 117), QPoint(55, 128)) << false;
+        QTest::newRow("satellite readout")
+            << int(SatelliteChart) << readout << clearOfRightEdge << false;
+        QTest::newRow("g-sensor readout")
+            << int(GSensorChart) << readout << clearOfRightEdge << false;
+        QTest::newRow("+2 before the tag's G")
+            << int(GSensorChart) << QRect(0, 0, 35, 30) << QRect(0, 0, 16, 16) << true;
+        QTest::newRow("-2 before the tag's G")
+            << int(GSensorChart) << QRect(0, 95, 35, 20) << QRect(0, 95, 16, 16) << true;
+    }
+    void textsOnCleanSpace() {
+        QFETCH(int, mode);
+        QFETCH(QRect, area);
+        QFETCH(QRect, inside);
+        QFETCH(bool, flat);
+        auto track = MakeTrack(1);  // the widest texts each instrument prints
+        TrackSample& s = track[0].sample;
+        s.speed = 240.9;
+        s.x = s.y = s.z = -1.999;
+        s.inview_no = s.inuse_no = kMaxSatellites;
+        s.valid = 1;
+        for (SatelliteSlot& slot : s.sats) slot = {88, 1, 0, 0, 0};
+        track[0].index = 3600;
+        const int faceId = mode == Speedometer ? 1159 : mode == GSensorChart ? 1185 : 1186;
+        Meter m(InstrumentMode(mode), faceId);
+        m.SetSampleList(track.data());
+        m.SetCurrentSample(track.data());
+        const QImage image = m.Render();
+        const QImage face = Face(faceId);
+        QRect text;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (image.pixel(x, y) != face.pixel(x, y))
+                    text |= QRect(x, y, 1, 1);
+        QVERIFY(!text.isEmpty());
+        QVERIFY(inside.contains(text));
+        for (int y = text.top(); flat && y <= text.bottom(); ++y)
+            for (int x = text.left(); x <= text.right(); ++x)
+                QCOMPARE(face.pixel(x, y), face.pixel(text.topLeft()));
     }
 
     void missingFaceIsReportedOnEveryPaint() {

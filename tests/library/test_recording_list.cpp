@@ -14,6 +14,7 @@
 #include "app/app_state.h"
 #include "library/recording_list.h"
 #include "skin/dialog_template.h"
+#include "tests/support/fixture.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ class TestRecordingList : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> tmp_;
+    std::unique_ptr<TestFixture> fx_;
     std::unique_ptr<QWidget> form_;
     QTreeWidget* list_ = nullptr;
     QLineEdit* box_ = nullptr;
@@ -36,7 +37,7 @@ private:
     QString dialogStart_;
     std::optional<QStringList> answer_;
 
-    QString Dir() const { return tmp_->path(); }
+    QString Dir() const { return fx_->Dir(); }
 
     // Empty files below the temporary folder, all written at kMorning.
     QStringList Touch(const QStringList& names) {
@@ -73,9 +74,7 @@ private slots:
     }
 
     void init() {
-        tmp_ = std::make_unique<QTemporaryDir>();
-        theApp() = CVantrailApp{};
-        theApp().moduleDir = Dir().toStdString();
+        fx_ = std::make_unique<TestFixture>();
         theApp().folderPath = "/start/here";
         form_ = std::make_unique<QWidget>();
         const auto tmpl = LoadDialogTemplate(132);
@@ -98,7 +97,7 @@ private slots:
     void cleanup() {
         recordings_.reset();
         form_.reset();
-        tmp_.reset();
+        fx_.reset();
     }
 
     void selectRecordings_data() {
@@ -219,19 +218,18 @@ private slots:
 
     void logPathFor_data() {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("type");
         QTest::addColumn<QString>("log");
-        QTest::newRow("clip") << "/d/cam/REC0001.MOV" << 1 << "/d/cam/REC0001.nmea";
-        QTest::newRow("stream, last point only") << "/d/c.am/a.b.TS" << 2 << "/d/c.am/a.b.nmea";
-        QTest::newRow("log is its own") << "/d/cam/REC0003.NMEA" << 3 << "/d/cam/REC0003.NMEA";
-        QTest::newRow("unknown has none") << "/d/cam/clip.Mov" << 0 << "";
+        QTest::newRow("clip") << "/d/cam/REC0001.MOV" << "/d/cam/REC0001.nmea";
+        QTest::newRow("stream, last point only") << "/d/c.am/a.b.TS" << "/d/c.am/a.b.nmea";
+        QTest::newRow("log is its own") << "/d/cam/REC0003.NMEA" << "/d/cam/REC0003.NMEA";
+        QTest::newRow("unknown has none") << "/d/cam/clip.Mov" << "";
     }
 
     void logPathFor() {
         QFETCH(QString, path);
-        QFETCH(int, type);
         QFETCH(QString, log);
-        QCOMPARE(QString::fromStdString(LogPathFor(path.toStdString(), type)), log);
+        const std::string p = path.toStdString();
+        QCOMPARE(QString::fromStdString(LogPathFor(p, KindOfFile(p))), log);
     }
 
     void nextAndPrevious_data() {
@@ -270,9 +268,7 @@ private slots:
         Fill(2);
         QCOMPARE(recordings_->SelectionMark(), -1);
         QCOMPARE(recordings_->GetSelFilePath(), std::string());
-        QFile log(Dir() + "/History.log");
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().endsWith("\tGetSelFilePath => no selected file\r\n"));
+        QVERIFY(fx_->Read("History.log").endsWith("\tGetSelFilePath => no selected file\r\n"));
     }
 };
 

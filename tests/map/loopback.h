@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <QByteArray>
 #include <QRegularExpression>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,15 +69,26 @@ inline int UnusedPort() {
     return port;
 }
 
-// Keeps the bytes of each request exactly as they arrived and answers 200 "ok".
-// Requests() may be read once Stop() has joined the serving thread.
-class RawCaptureServer {
+// Answers each request, one connection at a time, with a fixed head and the start of a body,
+// then by its ending: closes the connection, holds it open until the client gives up, or
+// streams filler without end (up to kEndlessCap bytes). Keeps the bytes of each request as
+// they arrived (readable once Stop() has joined) and counts the body bytes it got out.
+class RawServer {
 public:
-    ~RawCaptureServer() { Stop(); }
+    enum Ending { kClose, kHold, kEndless };
+    static constexpr long long kEndlessCap = 64LL << 20;
+
+    explicit RawServer(std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\n",
+                       std::string body = "ok", Ending ending = kClose)
+        : head_(std::move(head)), body_(std::move(body)), ending_(ending) {}
+    ~RawServer() { Stop(); }
     bool Start() {
         fd_ = ListeningSocket(&port_);
         if (fd_ >= 0)
-            thread_ = std::thread([this] { Serve(); });
+            thread_ = std::thread([this] {
+                for (int client; (client = accept(fd_, nullptr, nullptr)) >= 0; close(client))
+                    Answer(client);
+            });
         return fd_ >= 0;
     }
     void Stop() {
@@ -87,14 +100,29 @@ public:
         }
     }
     int Port() const { return port_; }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
     const std::vector<QByteArray>& Requests() const { return requests_; }
+    long long BodySent() const { return bodySent_; }
 
 private:
-    void Serve() {
-        for (int client; (client = accept(fd_, nullptr, nullptr)) >= 0; close(client)) {
-            requests_.push_back(ReadRequest(client));
-            const char reply[] = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok";
-            (void)!send(client, reply, sizeof reply - 1, MSG_NOSIGNAL);
+    void Answer(int client) {
+        requests_.push_back(ReadRequest(client));
+        const std::string start = head_ + body_;
+        if (send(client, start.data(), start.size(), MSG_NOSIGNAL) < 0)
+            return;
+        bodySent_ = static_cast<long long>(body_.size());
+        const std::string filler(1 << 16, 'x');
+        while (ending_ == kEndless && bodySent_ < kEndlessCap) {
+            const ssize_t n = send(client, filler.data(), filler.size(), MSG_NOSIGNAL);
+            if (n <= 0)
+                return;
+            bodySent_ += n;
+        }
+        // Until the client closes its end (bounded, should it never do so).
+        char buffer[256];
+        pollfd p{client, POLLIN, 0};
+        while (ending_ != kClose && poll(&p, 1, 30000) > 0 &&
+               recv(client, buffer, sizeof buffer, 0) > 0) {
         }
     }
     static QByteArray ReadRequest(int client) {
@@ -116,8 +144,12 @@ private:
         }
     }
 
+    std::string head_;
+    std::string body_;
+    Ending ending_;
     int fd_ = -1;
     int port_ = 0;
+    std::atomic<long long> bodySent_{0};
     std::thread thread_;
     std::vector<QByteArray> requests_;
 };

@@ -16,13 +16,23 @@
 #include "web_support.h"
 
 namespace {
-// Every map function and a few more, each recording its call with its arguments.
+// Every map function and a few more, each recording its call with its arguments, and how many
+// script evaluations the calls came in (a microtask runs once an evaluation has ended).
 const char kRecorderPage[] = R"(<!-- This is Zavo right reserved map -->
 <html><body><script>
 window.calls = [];
+window.evaluations = 0;
+var evaluating = false;
 ['Reload', 'AddPolyLinePoint', 'DrawPolyLine', 'MoveTo', 'MapResize', 'RenewCursor', 'Record']
   .forEach(function (n) {
-    window[n] = function () { calls.push([n].concat(Array.prototype.slice.call(arguments))); };
+    window[n] = function () {
+      if (!evaluating) {
+        evaluating = true;
+        ++evaluations;
+        Promise.resolve().then(function () { evaluating = false; });
+      }
+      calls.push([n].concat(Array.prototype.slice.call(arguments)));
+    };
   });
 window.Throw = function () { throw new Error('boom'); };
 </script></body></html>)";
@@ -49,12 +59,16 @@ class TestMapPage : public QObject {
 private:
     std::unique_ptr<QTemporaryDir> tmp_;
     LoopbackHttpServer http_;
-    // A map window's bridge after discovery found the recorder page.
-    bool StartWithRecorder(CMapBridge& bridge) {
+    // A map window's bridge after discovery found the recorder page; until the page has
+    // completed, resizing the map calls nothing and shows nothing.
+    bool StartWithRecorder(CMapBridge& bridge, CMapDlg& window) {
+        MessageRecorder messages;
         theApp().mapUrls[0] = http_.Url("/zavomap.html");
         SetConnectionProbe([] { return true; });
-        bridge.StartMap();
-        return WaitFor([&] { return bridge.PageLoaded(); }, 15000);
+        bridge.ResizeMap();  // no document yet
+        bridge.StartMap(&window);
+        bridge.ResizeMap();
+        return WaitFor([&] { return bridge.PageLoaded(); }, 15000) && messages.texts.empty();
     }
 
 private slots:
@@ -126,18 +140,44 @@ private slots:
     void wrapperTexts() {
         CMapDlg dlg;
         CMapBridge bridge;
-        QVERIFY(StartWithRecorder(bridge));
+        QVERIFY(StartWithRecorder(bridge, dlg));
         bridge.Reload(24.123456, 121.5, 16);
         bridge.AddPolyLinePoint(-33.5, -70.25);
         bridge.DrawPolyLine();
         bridge.MoveTo(0.0, 0.0);
         bridge.RenewCursor(25.0, -121.1234567);
         bridge.MapResize(300, 200);
+        // Functions of our own page only: a page without them gets no call and no failure.
+        bridge.ShowEvents({{1.5, 2.5, "bump", 1.0, 3, "12:00:00"}});
+        bridge.ShowTripRoutes({{{1.5, 2.5}}}, 0);
         QCOMPARE(Calls(bridge.View()->page()),
                  R"([["Reload","24.123456","121.500000","16"],)"
                  R"(["AddPolyLinePoint","-33.500000","-70.250000"],["DrawPolyLine"],)"
                  R"(["MoveTo","0.000000","0.000000"],)"
                  R"(["RenewCursor","25.000000","-121.123457"],["MapResize","300","200"]])");
+        QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
+    }
+
+    // A long route: every point reaches the page, in order, a batch of calls per evaluation.
+    void longRouteInBatches() {
+        CMapDlg dlg;
+        CMapBridge bridge;
+        QVERIFY(StartWithRecorder(bridge, dlg));
+        const int points = 3 * CPageScript::kBatchCalls + 7;
+        for (int i = 1; i <= points; ++i) bridge.AddPolyLinePoint(i / 1000.0, -(i / 1000.0));
+        bridge.DrawPolyLine();
+        QWebEnginePage* page = bridge.View()->page();
+        QCOMPARE(Eval(page, "calls.length").toInt(), points + 1);
+        QCOMPARE(Eval(page, R"(calls.every(function (c, i) {
+                   if (i === calls.length - 1) return c.length === 1 && c[0] === 'DrawPolyLine';
+                   var at = (i + 1) / 1000;
+                   return c.length === 3 && c[0] === 'AddPolyLinePoint' &&
+                          c[1] === at.toFixed(6) && c[2] === (-at).toFixed(6);
+                 }))")
+                     .toBool(),
+                 true);
+        QCOMPARE(Eval(page, "evaluations").toInt(),
+                 (points + 1 + CPageScript::kBatchCalls - 1) / CPageScript::kBatchCalls);
     }
 
     void resizeMap_data() {
@@ -152,23 +192,10 @@ private slots:
         QFETCH(QString, expected);
         CMapDlg dlg;
         CMapBridge bridge;
-        QVERIFY(StartWithRecorder(bridge));
+        QVERIFY(StartWithRecorder(bridge, dlg));
         bridge.View()->resize(viewSize);
         bridge.ResizeMap();
         QCOMPARE(Calls(bridge.View()->page()), expected);
-    }
-
-    void nothingBeforePageCompletes() {
-        MessageRecorder messages;
-        CMapDlg dlg;
-        CMapBridge bridge;
-        bridge.ResizeMap();  // no document yet
-        bridge.StartMap();
-        QVERIFY(!bridge.PageLoaded());
-        bridge.ResizeMap();
-        QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
-        QVERIFY(messages.texts.empty());
-        QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
     }
 
     void bundledPageDrawsRoute() {
@@ -176,7 +203,7 @@ private slots:
         dlg.resize(640, 420);
         dlg.show();
         CMapBridge bridge;
-        bridge.StartMap();
+        bridge.StartMap(&dlg);
         QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
         QWebEnginePage* page = bridge.View()->page();
         const auto at = [page](const char* what) { return Eval(page, what).toDouble(); };
@@ -204,6 +231,35 @@ private slots:
         bridge.RenewCursor(0, 0);
         QCOMPARE(at("zavoMap.route.getLatLngs().length"), 0.0);
         QCOMPARE(at("zavoMap.vehicle.getLatLng().lat"), route[2][0]);
+        QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
+
+        // Driving events: a marker of its kind and its text for each event with a position.
+        bridge.ShowEvents({{25.0352, 121.5671, "harsh", 0.523, 95, "12:03:04"},
+                           {25.0370, 121.5702, "bump", 1.2, 120, ""},
+                           {0, 0, "harsh", 0.8, 130, ""}});
+        QCOMPARE(at("document.querySelectorAll('.event-harsh').length"), 1.0);
+        QCOMPARE(at("document.querySelectorAll('.event-bump').length"), 1.0);
+        QCOMPARE(Eval(page, R"(zavoMap.events.getLayers().map(function (m) {
+                   return m.getLatLng().lat + ' ' + m.getTooltip().getContent().textContent;
+                 }).join('|'))")
+                     .toString(),
+                 "25.0352 Harsh driving, 0.52 g\n12:03:04 UTC, second 95|"
+                 "25.037 Bump, 1.20 g\nsecond 120");
+
+        // The whole trip: every route drawn, the current one thicker and brighter.
+        bridge.ShowTripRoutes({{{25.0, 121.5}, {25.01, 121.51}},
+                               {{25.02, 121.52}, {25.03, 121.53}, {25.04, 121.54}},
+                               {{25.05, 121.55}, {25.06, 121.56}}},
+                              1);
+        QCOMPARE(Eval(page, R"([].map.call(document.querySelectorAll('.leaflet-trip-pane path'),
+                   function (p) {
+                     var s = getComputedStyle(p);
+                     return [parseFloat(p.getAttribute('stroke-width')), parseFloat(s.strokeOpacity)];
+                   }).every(function (w, i, all) {
+                     return all.length === 3 && (i === 1 || (w[0] < all[1][0] && w[1] < all[1][1]));
+                   }))")
+                     .toBool(),
+                 true);
         QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
 
         // Without a tile source the page draws a grid and fetches nothing.

@@ -24,14 +24,20 @@ bool WaitFor(Predicate predicate, int timeoutMs) {
     return true;
 }
 
-// Runs script in the page after every call made before it, and waits for its value.
+// Runs script in the page after every script call made before it, and waits for its value.
+// Script calls go to the page from the event loop, so this script is posted there too.
 inline QVariant Eval(QWebEnginePage* page, const QString& script) {
     QVariant value;
     bool done = false;
-    page->runJavaScript(script, [&](const QVariant& v) {
-        value = v;
-        done = true;
-    });
+    QMetaObject::invokeMethod(
+        page,
+        [&] {
+            page->runJavaScript(script, [&](const QVariant& v) {
+                value = v;
+                done = true;
+            });
+        },
+        Qt::QueuedConnection);
     if (!WaitFor([&] { return done; }, 10000))
         return QStringLiteral("<no answer>");
     return value;

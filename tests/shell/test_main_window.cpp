@@ -1,14 +1,12 @@
 #include <QMouseEvent>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include "app/app_state.h"
-#include "app/message.h"
-#include "shell/main_dialog.h"
-#include "shell/video_page.h"
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
 #include "resources/resource_ids.h"
+#include "shell/main_dialog.h"
+#include "shell/video_page.h"
+#include "tests/support/fixture.h"
 
 namespace {
 void SendMouse(QWidget* w, QEvent::Type type, const QPoint& pos, Qt::MouseButtons buttons) {
@@ -29,15 +27,13 @@ void DragEdge(QWidget* page, const QPoint& from, const QPoint& delta) {
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-    QTemporaryDir tmp_;
+    std::unique_ptr<TestFixture> fx_;
     std::unique_ptr<CVantrailDlg> dlg_;
 
 private slots:
     void init() {
-        theApp() = CVantrailApp{};
-        theApp().moduleDir = tmp_.path().toStdString();
+        fx_ = std::make_unique<TestFixture>();
         SetConnectionProbe([] { return false; });
-        SetMessageHandler([](const std::string&, const std::string&) {});
         dlg_ = std::make_unique<CVantrailDlg>();
         // As initialisation does for a screen whose client area is 1280 x 1000.
         dlg_->resize(1280, 1000);
@@ -47,18 +43,11 @@ private slots:
     void cleanup() {
         dlg_.reset();
         SetConnectionProbe({});
-        SetMessageHandler({});
-    }
-
-    void pagesRecordThemselves() {
-        QCOMPARE(theApp().mainDialog, dlg_.get());
-        QCOMPARE(theApp().controlForm, dlg_->ControlForm());
-        QCOMPARE(theApp().mapWindow, dlg_->MapWindow());
-        QCOMPARE(theApp().videoPage, dlg_->VideoPage());
-        QCOMPARE(dlg_->windowTitle(), QString("Vantrail"));
+        fx_.reset();
     }
 
     void layoutOfTheThreePages() {
+        QCOMPARE(dlg_->windowTitle(), QString("Vantrail"));
         QCOMPARE(dlg_->VideoPage()->geometry(), QRect(0, 0, 500, 500));
         QCOMPARE(dlg_->MapWindow()->geometry(), QRect(0, 508, 500, 500));
         QCOMPARE(dlg_->ControlForm()->geometry(), QRect(508, 0, 772, 1000));
@@ -100,7 +89,7 @@ private slots:
         dlg_->close();
         QCOMPARE(dlg_->result(), int(QDialog::Rejected));
         QVERIFY(theApp().SaveFolderPath());
-        QVERIFY(QFile::exists(tmp_.filePath("um_config.ini")));
+        QVERIFY(QFile::exists(fx_->Path("um_config.ini")));
     }
 
     void aboutItemText() {

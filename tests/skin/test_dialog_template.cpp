@@ -4,6 +4,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <algorithm>
+
 #include "skin/dialog_template.h"
 
 Q_DECLARE_METATYPE(QRect)
@@ -51,7 +53,15 @@ private slots:
         QCOMPARE(qobject_cast<QLabel*>(GetDlgItem(&page, 1171))->text(), QString("custom"));
         QVERIFY(qobject_cast<QPushButton*>(GetDlgItem(&page, 1154)) != nullptr);
         QVERIFY(!GetDlgItem(&page, 1194)->isEnabled());
-        QVERIFY(qobject_cast<QLineEdit*>(GetDlgItem(&page, 1005))->isReadOnly());
+        auto* folder = qobject_cast<QLineEdit*>(GetDlgItem(&page, 1005));
+        QVERIFY(folder->isReadOnly());
+        // Disabled, the folder box still reads: light text well above its base.
+        folder->setText("/media/cam");
+        const QImage shot = folder->grab().toImage();
+        int lightest = 0;
+        for (int x = 0; x < shot.width() / 2; ++x)
+            lightest = std::max(lightest, qGray(shot.pixel(x, shot.height() / 2)));
+        QVERIFY(lightest - qGray(shot.pixel(shot.width() - 5, shot.height() / 2)) > 128);
         QCOMPARE(GetDlgItem(&page, 4242), nullptr);
     }
 

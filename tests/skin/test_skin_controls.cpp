@@ -152,19 +152,38 @@ private slots:
         QCOMPARE(image.pixelColor(1, 8), QColor(126, 126, 126));
     }
 
-    void sliderThumb() {
-        CProSliderCtrl slider;
-        slider.resize(454, 18);
-        slider.setRange(0, 100);
-        slider.setValue(50);
-        ShowWindow(slider);
-        Move(&slider, QPoint(227, 9), Qt::NoButton);  // the thumb sits mid-way
-        QCOMPARE(slider.CurrentThumbColor(), QColor(255, 255, 255));
-        Move(&slider, QPoint(20, 9), Qt::NoButton);
-        QCOMPARE(slider.CurrentThumbColor(), QColor(0, 204, 0));
-        QTest::mousePress(&slider, Qt::LeftButton, {}, QPoint(20, 9));
-        QVERIFY(!slider.ThumbHeld());  // a click on the channel is not a hold
-        QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(20, 9));
+    void thumbAfterRelease_data() {
+        QTest::addColumn<QPoint>("press");
+        QTest::addColumn<QPoint>("release");
+        QTest::addColumn<bool>("held");
+        const QPoint thumb(227, 9);  // the thumb sits mid-way
+        QTest::newRow("released on the thumb: hover look") << thumb << thumb << true;
+        QTest::newRow("released off the slider: normal look") << thumb << QPoint(227, 40) << true;
+        QTest::newRow("click on the channel: no hold") << QPoint(20, 9) << QPoint(20, 9) << false;
+    }
+    void thumbAfterRelease() {
+        QFETCH(QPoint, press);
+        QFETCH(QPoint, release);
+        QFETCH(bool, held);
+        CProSliderCtrl slider, reference;
+        for (CProSliderCtrl* s : {&slider, &reference}) {
+            s->resize(454, 18);
+            s->setRange(0, 100);
+            s->setValue(50);
+            ShowWindow(*s);
+        }
+        QTest::mousePress(&slider, Qt::LeftButton, {}, press);
+        QCOMPARE(slider.ThumbHeld(), held);
+        const QImage pressed = Grab(slider);
+        QTest::mouseRelease(&slider, Qt::LeftButton, {}, release);
+        QVERIFY(!slider.ThumbHeld());
+        // Looks like the same slider never pressed, with the mouse where the release left it.
+        reference.setValue(slider.value());
+        Move(&reference, release, Qt::NoButton);
+        const QImage unpressed = Grab(reference);
+        QCOMPARE(Grab(slider), unpressed);
+        if (held)
+            QVERIFY(pressed != unpressed);
     }
 
     void buttonStatesAndClicks() {

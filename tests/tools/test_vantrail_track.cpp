@@ -5,12 +5,17 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstring>
 #include <memory>
 
 #include "nmea_test_util.h"
 #include "real_logs.h"
 #include "track/track.h"
 #include "track/utc_clock.h"
+#include "vantrail_version.h"
 
 namespace {
 struct Run {
@@ -19,9 +24,17 @@ struct Run {
     QByteArray err;
 };
 
-Run RunTool(const QStringList& args, const QString& dir = {}) {
+// file_size_limit, when set, makes writes past that many bytes fail as on a full disk.
+Run RunTool(const QStringList& args, const QString& dir = {}, rlim_t file_size_limit = 0) {
     QProcess p;
     p.setWorkingDirectory(dir);
+    if (file_size_limit != 0) {
+        p.setChildProcessModifier([file_size_limit] {
+            const rlimit limit{file_size_limit, file_size_limit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, SIG_IGN);
+        });
+    }
     p.start(VANTRAIL_TRACK_TOOL, args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
         return {};
@@ -35,7 +48,7 @@ const QByteArray kGroup =
     Nmea("GPGGA,123520,4808.038,N,01131.000,E,1,08,0.9,546.0,M,46.9,M,,", "\r\n") +
     Nmea("GPRMC,123520,A,4808.038,N,01131.000,E,030.0,000.0,230394,003.1,W", "\r\n") +
     "$GSENSOR,0,0,1000\r\n" + Nmea("GPGGA,123521,,,,,0,00,,,M,,M,,", "\r\n") +
-    Nmea("GPVTG,,T,,M,0.0,N,0.0,K", "\r\n") + "$GSENSOR,0,0,1000\r\n";
+    Nmea("GPVTG,,T,,M,0.0,N,0.0,K", "\r\n") + "$GSENSOR,0,0,2000\r\n";
 }  // namespace
 
 class TestVantrailTrack : public QObject {
@@ -55,17 +68,31 @@ private slots:
     }
     void cleanup() { tmp_.reset(); }
 
-    // Usage errors exit 2 with the usage text; failures exit 1 with one line.
+    // Usage errors exit 2 with the usage text; failures exit 1 with one line. text: the start
+    // of standard output when the status is 0, else of standard error.
     void exitCodes_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<QByteArray>("text");
         const QByteArray usage = "\nusage: vantrail-track LOG";
-        QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray();
+        QTest::newRow("help") << QStringList{"--help"} << 0
+                              << QByteArray("usage: vantrail-track LOG");
+        QTest::newRow("version") << QStringList{"--version", "log.nmea"} << 0
+                                 << "vantrail-track " + QByteArray(kVantrailVersion) + "\n";
         QTest::newRow("nothing") << QStringList{} << 2 << "no LOG given" + usage;
         QTest::newRow("unknown option")
-            << QStringList{"log.nmea", "--kml", "x"} << 2 << "unknown option --kml" + usage;
+            << QStringList{"log.nmea", "--kmz=x"} << 2 << "unknown option --kmz" + usage;
+        QTest::newRow("value for a flag")
+            << QStringList{"log.nmea", "--summary=yes"} << 2 << "--summary takes no value" + usage;
+        QTest::newRow("no value at the end")
+            << QStringList{"log.nmea", "--events"} << 2 << "--events needs a value" + usage;
         QTest::newRow("empty value") << QStringList{"log.nmea", "--csv="} << 2 << QByteArray();
+        QTest::newRow("threshold of zero")
+            << QStringList{"--harsh", "0", "log.nmea"} << 2
+            << "--harsh wants a number of g above 0, like 0.45" + usage;
+        QTest::newRow("threshold not a number")
+            << QStringList{"--bump=0.5g", "log.nmea"} << 2
+            << "--bump wants a number of g above 0, like 0.45" + usage;
         QTest::newRow("two logs") << QStringList{"a.nmea", "b.nmea"} << 2 << "one LOG only" + usage;
         QTest::newRow("four fraction digits")
             << QStringList{"log.nmea", "--now", "2026-12-05T10:20:30.4501Z"} << 2
@@ -77,22 +104,20 @@ private slots:
         QTest::newRow("analysis unwritable")
             << QStringList{"log.nmea", "--analysis", "no/such/dir/a.txt"} << 1
             << QByteArray("no/such/dir/a.txt: Open out nmea file fail!\n");
-        QTest::newRow("gpx unwritable") << QStringList{"log.nmea", "--gpx", "no/such/dir/a.gpx"}
-                                        << 1 << QByteArray("cannot write no/such/dir/a.gpx");
         QTest::newRow("csv unwritable")
             << QStringList{"log.nmea", "--csv", "."} << 1 << QByteArray("cannot write .");
     }
     void exitCodes() {
         QFETCH(QStringList, args);
         QFETCH(int, status);
-        QFETCH(QByteArray, err);
+        QFETCH(QByteArray, text);
         const Run r = RunTool(args, tmp_->path());
         QCOMPARE(r.status, status);
         if (status == 0) {
-            QVERIFY(r.out.startsWith("usage: vantrail-track LOG"));
+            QVERIFY2(r.out.startsWith(text), r.out.constData());
             return;
         }
-        QVERIFY2(r.err.startsWith("vantrail-track: " + err), r.err.constData());
+        QVERIFY2(r.err.startsWith("vantrail-track: " + text), r.err.constData());
         QVERIFY(r.out.isEmpty());
         if (status == 1)
             QCOMPARE(r.err.count('\n'), 1);
@@ -104,18 +129,26 @@ private slots:
     void outputs() {
         const QDir bin = QFileInfo(VANTRAIL_TRACK_TOOL).dir();
         const QStringList beside_tool = bin.entryList(QDir::Files);
-        const Run r = RunTool({"log.nmea", "--summary", "--csv", "t.csv", "--gpx", "t.gpx", "--now",
-                               "2026-12-05T10:20:30.450Z"},
+        const Run r = RunTool({"log.nmea", "--summary", "--csv", "t.csv", "--gpx", "t.gpx", "--kml",
+                               "t.kml", "--events=t.events", "--now", "2026-12-05T10:20:30.450Z"},
                               tmp_->path());
         QCOMPARE(r.status, 0);
-        // One minute of latitude apart is 1.853 km; speeds 41.5 and 55.6 km/h from RMC.
-        QCOMPARE(r.out, QByteArray("entries: 3\nvalid fixes: 2\nduration: 0:00:03\n"
-                                   "distance: 1.853 km\nmax speed: 55.6 km/h\n"
-                                   "peak acceleration: 1.300 g\n"));
-        QCOMPARE(RunTool({"log.nmea"}, tmp_->path()).out, r.out);
+        // One minute of latitude apart is 1.853 km; speeds 41.5 and 55.6 km/h from RMC. Entry 0
+        // turns at 0.5 g; entry 2 is 0.6 g above the mean of 1.4 g.
+        const QByteArray summary =
+            "entries: 3\nvalid fixes: 2\nduration: 0:00:03\ndistance: 1.853 km\n"
+            "max speed: 55.6 km/h\npeak acceleration: 2.000 g\n";
+        QCOMPARE(r.out, summary + "harsh events: 1\nbump events: 1\n");
+        QCOMPARE(RunTool({"log.nmea", "--harsh=0.51", "--bump", "0.61"}, tmp_->path()).out,
+                 summary + "harsh events: 0\nbump events: 0\n");
         QCOMPARE(bin.entryList(QDir::Files), beside_tool);
         QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files),
-                 (QStringList{"log.nmea", "t.csv", "t.gpx"}));
+                 (QStringList{"log.nmea", "t.csv", "t.events", "t.gpx", "t.kml"}));
+        // The clock dates the entry without RMC; no fix, no position.
+        QCOMPARE(ReadFile(Path("t.events")),
+                 QByteArray("index,utc,kind,peak_g,lat,lon,speed_kmh\n"
+                            "0,1994-03-23T12:35:19.00Z,harsh,0.500,48.117300,11.516667,41.5\n"
+                            "2,2026-12-05T12:35:21.00Z,bump,0.600,,,\n"));
 
         const QList<QByteArray> rows = ReadFile(Path("t.csv")).split('\n');
         QCOMPARE(rows.size(), 5);  // header, three rows, the empty text after the last line feed
@@ -143,6 +176,36 @@ private slots:
                                     "48.13396667", "1994-03-23T12:35:20.00Z", "15.43333333"}));
     }
 
+    // A write that fails part way exits 1 and takes back the half-written file; a device
+    // stays.
+    void writeFailures_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("error");
+        const QByteArray tooLarge = std::strerror(EFBIG);
+        QTest::newRow("gpx") << "--gpx"
+                             << "t.gpx" << tooLarge;
+        QTest::newRow("csv") << "--csv"
+                             << "t.csv" << tooLarge;
+        QTest::newRow("kml") << "--kml"
+                             << "t.kml" << tooLarge;
+        QTest::newRow("events, failing as it is closed") << "--events"
+                                                         << "t.events" << tooLarge;
+        QTest::newRow("full device") << "--csv"
+                                     << "/dev/full" << QByteArray(std::strerror(ENOSPC));
+    }
+    void writeFailures() {
+        QFETCH(QString, option);
+        QFETCH(QString, file);
+        QFETCH(QByteArray, error);
+        // Hundreds of entries: the first buffer fails while the writer is still going.
+        Write("log.nmea", WithGsensorLines(ReadRealLog("mtk-3301.log")));
+        const Run r = RunTool({"log.nmea", option, file}, tmp_->path(), 30);
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, "vantrail-track: cannot write " + file.toUtf8() + ": " + error + "\n");
+        QCOMPARE(QFile::exists(QDir(tmp_->path()).filePath(file)), file.startsWith("/dev/"));
+    }
+
     // The same bytes as the player's analysis of the same log, with the same clock.
     void analysisOfRealLogs_data() {
         QTest::addColumn<QString>("name");
@@ -155,9 +218,7 @@ private slots:
             RunTool({log, "--analysis", Path("tool.txt"), "--now", "2026-12-05T10:20:30.450Z"});
         QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
         SetUtcClock(FixedNow);
-        SetAnalysisDestination(AnalysisDestination::Path, Path("player.txt").toStdString());
-        FreeTrack(LoadTrack(log.toStdString()));
-        SetAnalysisDestination(AnalysisDestination::ModuleFile);
+        FreeTrack(LoadTrack(log.toStdString(), Path("player.txt").toStdString()));
         SetUtcClock({});
         QCOMPARE(ReadFile(Path("tool.txt")), ReadFile(Path("player.txt")));
     }

@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "nmea_test_util.h"
+#include "track/parser_settings.h"
+#include "track/sentence_framing.h"
 #include "track/sentence_parser.h"
 #include "track/track.h"
 #include "track/utc_clock.h"
@@ -21,7 +23,7 @@ class TestSentenceParser : public QObject {
     TrackSample sample_;
 
     int Apply(const QByteArray& bytes) {
-        return ApplySentences(*parser_, bytes.constData(), size_t(bytes.size()), sample_);
+        return parser_->ApplySentences(bytes.constData(), size_t(bytes.size()), sample_);
     }
 
 private slots:
@@ -65,36 +67,6 @@ private slots:
         QCOMPARE(int(r.length), length);
         if (length != 0)
             QCOMPARE(r.accepted, accepted);
-    }
-
-    // Three int destinations preset to -7, so "nothing stored" shows.
-    void scanInts_data() {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QList<int>>("values");
-        using L = QList<int>;
-        QTest::newRow("empty fields count, store nothing")
-            << QByteArray(",,5") << QByteArray("%d,%d,%d") << 3 << L{-7, -7, 5};
-        QTest::newRow("delimiter searched past other bytes")
-            << QByteArray("1;2,3") << QByteArray("%d,%d,%d") << 2 << L{1, 3, -7};
-        QTest::newRow("width field without digits reads 0")
-            << QByteArray(",0,1") << QByteArray("%2d%2d") << 2 << L{0, 0, -7};
-        QTest::newRow("256-byte field reads zero")
-            << QByteArray(255, '0') + "1,5" << QByteArray("%d,%d") << 2 << L{0, 5, -7};
-        QTest::newRow("255-byte field is read")
-            << QByteArray(254, '0') + "1,5" << QByteArray("%d,%d") << 2 << L{1, 5, -7};
-    }
-    void scanInts() {
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, format);
-        QFETCH(int, count);
-        QFETCH(QList<int>, values);
-        int32_t v[3] = {-7, -7, -7};
-        QCOMPARE(ScanFields(text.constData(), size_t(text.size()), format.constData(), &v[0], &v[1],
-                            &v[2]),
-                 count);
-        QCOMPARE((QList<int>{v[0], v[1], v[2]}), values);
     }
 
     // One sentence applied to a fresh sample (clock 2026-12-05 10:20:30.45); errors joined by |.
@@ -149,6 +121,12 @@ private slots:
         row("GSENSOR milli-g", "$GSENSOR,-1000,0,1000,A*00\n\r", 1, "sentences=32 x=-1 y=0 z=1");
         row("GSENSORD decimals", "$GSENSORD,0.5,-0.25,1,A*00\n\r", 1, "x=0.5 y=-0.25 z=1");
         row("GSENSOR two fields", "$GSENSOR,1,2*00\n\r", 0, "sentences=0", "GSENSOR parse error!");
+        row("field runs to its delimiter past other bytes", "$GSENSOR,1;2,3,4,A*00\n\r", 1,
+            "x=0.001 y=0.003 z=0.004");
+        row("255-byte field is read", "$GSENSOR," + QByteArray(254, '0') + "5,2,3,A*00\n\r", 1,
+            "x=0.005 y=0.002");
+        row("256-byte field reads zero", "$GSENSOR," + QByteArray(255, '0') + "5,2,3,A*00\n\r", 1,
+            "x=0 y=0.002");
         row("GSA alone marks nothing", Nmea("GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1"), 1,
             "sentences=2 fix_mode=3 pdop=2.5 hdop=1.3 vdop=2.1 inuse_no=0");
         const QByteArray gsv =

@@ -1,14 +1,14 @@
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <memory>
 
-#include "app/app_state.h"
-#include "app/message.h"
 #include "nmea_test_util.h"
 #include "real_logs.h"
 #include "track/track.h"
+#include "track/track_export.h"
 #include "track/utc_clock.h"
 
 namespace {
@@ -35,29 +35,20 @@ class TestTrack : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> tmp_;
-    QStringList messages_;
 
     QString Write(const QByteArray& bytes) { return WriteFile(tmp_->filePath("log.nmea"), bytes); }
     Track Load(const QByteArray& bytes) {
-        return {LoadTrack(Write(bytes).toStdString()), FreeTrack};
+        return {LoadTrack(Write(bytes).toStdString(), ""), FreeTrack};
     }
 
 private slots:
     void init() {
         tmp_ = std::make_unique<QTemporaryDir>();
         QVERIFY(tmp_->isValid());
-        theApp().moduleDir = tmp_->path().toStdString();
         SetUtcClock(FixedNow);
-        SetAnalysisDestination(AnalysisDestination::None);
-        messages_.clear();
-        SetMessageHandler([this](const std::string& text, const std::string&) {
-            messages_ << QString::fromStdString(text);
-        });
     }
     void cleanup() {
         SetUtcClock({});
-        SetMessageHandler({});
-        SetAnalysisDestination(AnalysisDestination::ModuleFile);
         tmp_.reset();
     }
 
@@ -132,8 +123,7 @@ private slots:
 
     void unreadableLogsGiveEmptyTrack() {
         for (const QString& path : {tmp_->filePath("missing.nmea"), tmp_->path(), QString()})
-            QVERIFY(LoadTrack(path.toStdString()) == nullptr);
-        QVERIFY(messages_.isEmpty());
+            QVERIFY(LoadTrack(path.toStdString(), "") == nullptr);
     }
 
     // Each capture loads with G-sensor lines put in; the GPS values reach the entries.
@@ -200,25 +190,20 @@ private slots:
         QCOMPARE(FileTypeFromExtension(path.toUtf8().constData()), type);
     }
 
-    // The analysis goes where the setting says, by default beside the executable; a log
-    // without entries removes the previous one.
-    void analysisDestination() {
-        const QString module_file = tmp_->filePath("out_nmea.txt");
-        const QString other = tmp_->filePath("elsewhere.txt");
-        const auto load = [&](const QByteArray& log) {
-            FreeTrack(LoadTrack(Write(log).toStdString()));
-            return QString("%1%2")
-                .arg(int(QFile::exists(module_file)))
-                .arg(int(QFile::exists(other)));
+    // The analysis goes where the caller says, and only there; a log without entries removes
+    // the previous one; a failed export is reported.
+    void analysisPath() {
+        const QString out = tmp_->filePath("out_nmea.txt");
+        const auto load = [&](const QByteArray& log, const QString& analysis) {
+            int result = 7;
+            FreeTrack(LoadTrack(Write(log).toStdString(), analysis.toStdString(), &result));
+            return QString("%1 %2").arg(result).arg(QDir(tmp_->path()).entryList(QDir::Files).join(','));
         };
-        SetAnalysisDestination(AnalysisDestination::ModuleFile);
-        QCOMPARE(load(kGroup), "10");
-        QCOMPARE(load(kGga), "00");
-        SetAnalysisDestination(AnalysisDestination::Path, other.toStdString());
-        QCOMPARE(load(kGroup), "01");
-        SetAnalysisDestination(AnalysisDestination::None);
-        QVERIFY(QFile::remove(other));
-        QCOMPARE(load(kGroup), "00");
+        QCOMPARE(load(kGroup, out), "0 log.nmea,out_nmea.txt");
+        QCOMPARE(load(kGga, out), "0 log.nmea");
+        QCOMPARE(load(kGroup, ""), "0 log.nmea");
+        QCOMPARE(load(kGroup, tmp_->filePath("no/such/folder/out_nmea.txt")),
+                 QString("%1 log.nmea").arg(kAnalysisOpenFailed));
     }
 };
 

@@ -45,15 +45,6 @@ std::vector<Position> ReadRoute(const QString& path) {
     return route;
 }
 
-// The part of the control form the map window talks to.
-class PreviewForm : public QWidget {
-    Q_OBJECT
-
-public:
-    CMapBridge bridge;
-    Q_INVOKABLE void StartMap() { bridge.StartMap(); }
-    Q_INVOKABLE void ResizeMap() { bridge.ResizeMap(); }
-};
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -74,9 +65,10 @@ int main(int argc, char* argv[]) {
 
     theApp().InitModulePaths();
     theApp().LoadConfig();
-    PreviewForm form;
-    theApp().controlForm = &form;
+    CMapBridge map;
     CMapDlg window;
+    QObject::connect(&window, &CMapDlg::StartMapRequested, [&] { map.StartMap(&window); });
+    QObject::connect(&window, &CMapDlg::Resized, [&] { map.ResizeMap(); });
     window.setWindowTitle("Map preview: " + args[1]);
     window.resize(720, 480);
     window.show();
@@ -84,7 +76,6 @@ int main(int argc, char* argv[]) {
     size_t cursor = 0;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        CMapBridge& map = form.bridge;
         if (!map.PageLoaded())
             return;
         if (tick.interval() != 1000) {  // first tick with a page: the route, as on opening
@@ -102,5 +93,3 @@ int main(int argc, char* argv[]) {
     tick.start(100);
     return app.exec();
 }
-
-#include "main.moc"

@@ -144,18 +144,19 @@ QImage Speedometer() {
     p.setBrush(hub);
     p.drawEllipse(kCentre, 10, 10);
 
-    // The readout window: (82,152)-(132,182), dark, framed, with dim unlit segments behind.
     p.setRenderHint(QPainter::Antialiasing, false);
+    // The readout window at the top of the text box (82,152)-(132,182): the figures fill
+    // the top two thirds of the box, so the window is that high.
     p.setPen(QColor(96, 102, 110));
     p.setBrush(QColor(5, 6, 7));
-    p.drawRect(81, 151, 51, 31);
+    p.drawRect(81, 149, 51, 20);
     p.setPen(QColor(150, 156, 164));
-    p.drawLine(82, 182, 132, 182);
-    p.drawLine(132, 151, 132, 182);
+    p.drawLine(82, 169, 132, 169);
+    p.drawLine(132, 149, 132, 169);
     p.setRenderHint(QPainter::Antialiasing);
     p.setFont(SansFont(8, false));
     p.setPen(QColor(168, 174, 182));
-    p.drawText(QRectF(60, 183, 94, 12), Qt::AlignCenter, QStringLiteral("kmph / mph"));
+    p.drawText(QRectF(60, 171, 94, 12), Qt::AlignCenter, QStringLiteral("kmph / mph"));
     return image;
 }
 
@@ -257,25 +258,18 @@ QImage GSensorPanel() {
     DottedLine(p, 36, 90, 394, 90, QColor(44, 50, 58), 1, 3);
     DottedLine(p, 36, 65, 394, 65, QColor(84, 92, 102), 3, 2);
 
-    // Light tags under the scale labels: the chart prints +2 and -2 over them in black,
-    // at the same place and in the same face as drawn here.
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(184, 190, 198));
-    p.drawRoundedRect(QRectF(0.5, 0.5, 26, 19), 3, 3);
-    p.drawRoundedRect(QRectF(0.5, 55.5, 26, 19), 3, 3);
-    p.drawRoundedRect(QRectF(0.5, 95.5, 26, 19), 3, 3);
+    // Light tags at the scale labels. The chart prints +2 and -2 in black at their top left;
+    // the tag's own unit stays clear to the right of them, and the 0 tag is printed here.
+    const QColor tag(184, 190, 198);
+    const int tagTops[] = {0, 57, 95};
+    for (int top : tagTops) p.fillRect(QRect(0, top, 27, 17), tag);
     p.setPen(Qt::black);
-    p.setFont(InstrumentFont(18));
-    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    p.drawText(QRect(0, 0, 100, 30), flags, QStringLiteral("+2"));
-    p.drawText(QRect(0, 56, 100, 20), flags, QStringLiteral(" 0"));
-    p.drawText(QRect(0, 95, 100, 20), flags, QStringLiteral("-2"));
+    DrawInstrumentText(p, InstrumentFont(18), QRect(0, 59, 27, 14), Qt::AlignLeft,
+                       QStringLiteral("0"));
+    p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(SansFont(10, true));
     p.setPen(QColor(20, 22, 26));
-    p.drawText(QRect(16, 1, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
-    p.drawText(QRect(16, 56, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
-    p.drawText(QRect(16, 96, 10, 18), Qt::AlignCenter, QStringLiteral("G"));
+    for (int top : tagTops) p.drawText(QRect(17, top, 9, 17), Qt::AlignCenter, QStringLiteral("G"));
     return image;
 }
 

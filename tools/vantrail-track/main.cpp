@@ -1,43 +1,60 @@
 // vantrail-track: loads one log exactly as the player does and writes what was asked for.
 
 #include <fcntl.h>
+#include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <optional>
 #include <string>
 
 #include "app/message.h"
-#include "tools/vantrail-track/track_outputs.h"
+#include "track/driving_events.h"
 #include "track/track.h"
 #include "track/track_export.h"
+#include "track/track_outputs.h"
 #include "track/utc_clock.h"
+#include "vantrail_version.h"
 
 namespace {
 constexpr const char* kUsage =
-    "usage: vantrail-track LOG [--analysis FILE] [--gpx FILE] [--csv FILE] [--summary]\n"
+    "usage: vantrail-track LOG [--analysis FILE] [--gpx FILE] [--csv FILE] [--kml FILE]\n"
+    "                          [--events FILE] [--summary] [--harsh G] [--bump G]\n"
     "                          [--now YYYY-MM-DDTHH:MM:SS[.mmm]Z]\n"
+    "       vantrail-track --help | --version\n"
     "Loads a camera log (.nmea) as the player does.\n"
     "  --analysis FILE  write the track analysis (the player's out_nmea.txt) to FILE;\n"
     "                   an empty track leaves no FILE\n"
     "  --gpx FILE       write the valid positions as a GPX 1.1 track\n"
     "  --csv FILE       write one row per entry\n"
-    "  --summary        print entries, valid fixes, duration, distance, maximum speed and\n"
-    "                   peak acceleration (the default when no output is asked for)\n"
+    "  --kml FILE       write the route and the driving events as KML 2.2\n"
+    "  --events FILE    write one row per driving event (harsh or bump)\n"
+    "  --summary        print entries, valid fixes, duration, distance, maximum speed,\n"
+    "                   peak acceleration and the events of each kind (the default when\n"
+    "                   no output is asked for)\n"
+    "  --harsh G        horizontal acceleration of a harsh event (default 0.40)\n"
+    "  --bump G         vertical deviation of a bump (default 0.50)\n"
     "  --now TIME       the UTC clock that dates samples the log does not date\n"
-    "                   (default: this computer's clock)\n";
+    "                   (default: this computer's clock)\n"
+    "  --help           print this text\n"
+    "  --version        print the version\n";
 
 struct Options {
     std::string log;
     std::optional<std::string> analysis;
     std::optional<std::string> gpx;
     std::optional<std::string> csv;
+    std::optional<std::string> kml;
+    std::optional<std::string> events;
     std::optional<std::chrono::system_clock::time_point> now;
+    DrivingEventThresholds thresholds;
     bool summary = false;
 };
 
@@ -88,52 +105,115 @@ std::optional<std::chrono::system_clock::time_point> ParseUtc(const std::string&
     return std::chrono::system_clock::from_time_t(t) + std::chrono::milliseconds(millis);
 }
 
-// 0 when parsed, else the exit status of a usage error (or of --help).
+// A threshold in g: a finite number above zero.
+bool ParseG(const char* text, double& g) {
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(value) || value <= 0)
+        return false;
+    g = value;
+    return true;
+}
+
+// Long options only; their codes lie above every character so that a short one is unknown.
+enum OptionCode {
+    kAnalysis = 256,
+    kGpx,
+    kCsv,
+    kKml,
+    kEvents,
+    kSummary,
+    kNow,
+    kHarsh,
+    kBump,
+    kVersion
+};
+constexpr option kLongOptions[] = {
+    {"analysis", required_argument, nullptr, kAnalysis},
+    {"gpx", required_argument, nullptr, kGpx},
+    {"csv", required_argument, nullptr, kCsv},
+    {"kml", required_argument, nullptr, kKml},
+    {"events", required_argument, nullptr, kEvents},
+    {"summary", no_argument, nullptr, kSummary},
+    {"now", required_argument, nullptr, kNow},
+    {"harsh", required_argument, nullptr, kHarsh},
+    {"bump", required_argument, nullptr, kBump},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The option as the user typed it, without a value.
+std::string OptionText(char** argv) {
+    const std::string text = argv[optind - 1];
+    return text.substr(0, text.find('='));
+}
+
+// 0 when parsed, else the exit status of a usage error; -1 after --help or --version.
 int ParseArguments(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return -1;
+    opterr = 0;  // our own messages, in our own format
+    int index = 0;
+    for (int code; (code = getopt_long(argc, argv, ":h", kLongOptions, &index)) != -1;) {
+        switch (code) {
+            case 'h':
+                std::fputs(kUsage, stdout);
+                return -1;
+            case kVersion:
+                std::printf("vantrail-track %s\n", kVantrailVersion);
+                return -1;
+            case kSummary:
+                options.summary = true;
+                continue;
+            case ':':
+                return UsageError(OptionText(argv) + " needs a value");
+            case '?':
+                // A long option with a value it does not take reports its own code.
+                if (optopt > 0 && optopt < kAnalysis && optopt != 'h')
+                    return UsageError(std::string("unknown option -") + static_cast<char>(optopt));
+                if (optopt != 0)
+                    return UsageError(OptionText(argv) + " takes no value");
+                return UsageError("unknown option " + OptionText(argv));
+            default:
+                break;
         }
-        if (arg == "--summary") {
-            options.summary = true;
-            continue;
-        }
-        if (arg.rfind("--", 0) == 0) {
-            std::string value;
-            const size_t eq = arg.find('=');
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-                arg.resize(eq);
-            } else if (i + 1 < argc) {
-                value = argv[++i];
-            } else {
-                return UsageError(arg + " needs a value");
-            }
-            if (arg == "--analysis") {
-                options.analysis = value;
-            } else if (arg == "--gpx") {
-                options.gpx = value;
-            } else if (arg == "--csv") {
-                options.csv = value;
-            } else if (arg == "--now") {
-                options.now = ParseUtc(value);
+        const std::string name = std::string("--") + kLongOptions[index].name;
+        if (*optarg == '\0')
+            return UsageError(name + " needs a value");
+        switch (code) {
+            case kAnalysis:
+                options.analysis = optarg;
+                break;
+            case kGpx:
+                options.gpx = optarg;
+                break;
+            case kCsv:
+                options.csv = optarg;
+                break;
+            case kKml:
+                options.kml = optarg;
+                break;
+            case kEvents:
+                options.events = optarg;
+                break;
+            case kNow:
+                options.now = ParseUtc(optarg);
                 if (!options.now)
                     return UsageError("--now wants a UTC time like 2026-12-05T10:20:30Z");
-            } else {
-                return UsageError("unknown option " + arg);
-            }
-            if (value.empty())
-                return UsageError(arg + " needs a value");
-            continue;
+                break;
+            case kHarsh:
+            case kBump:
+                if (!ParseG(optarg, code == kHarsh ? options.thresholds.harsh_g
+                                                   : options.thresholds.bump_g)) {
+                    return UsageError(name + " wants a number of g above 0, like 0.45");
+                }
+                break;
         }
-        if (!options.log.empty())
-            return UsageError("one LOG only");
-        options.log = arg;
     }
-    if (options.log.empty())
+    if (optind == argc)
         return UsageError("no LOG given");
+    if (optind + 1 < argc)
+        return UsageError("one LOG only");
+    options.log = argv[optind];
     return 0;
 }
 
@@ -146,15 +226,6 @@ std::string LogProblem(const std::string& path) {
     const bool directory = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
     close(fd);
     return directory ? std::strerror(EISDIR) : std::string();
-}
-
-template <typename Write>
-bool WriteFile(const std::string& path, Write write) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    const bool written = write(out);
-    return std::fclose(out) == 0 && written;
 }
 
 std::string BaseName(const std::string& path) {
@@ -182,26 +253,31 @@ int main(int argc, char** argv) {
     }
 
     // Nothing is written beside the tool: the analysis goes only where it is asked for.
-    SetAnalysisDestination(AnalysisDestination::None);
-    TrackEntry* track = LoadTrack(options.log);
+    TrackEntry* track = LoadTrack(options.log, "");
+    const std::vector<DrivingEvent> events = FindDrivingEvents(track, options.thresholds);
+    const std::string name = BaseName(options.log);
     int status = 0;
     if (options.analysis) {
         current_file = *options.analysis;
-        if (ExportTrackAnalysis(track, *options.analysis) != 0)
-            status = 1;  // already told
+        if (const int result = ExportTrackAnalysis(track, *options.analysis); result != 0) {
+            ShowMessage(AnalysisFailureText(result));
+            status = 1;
+        }
     }
-    if (status == 0 && options.gpx && !WriteFile(*options.gpx, [&](std::FILE* out) {
-            return WriteGpx(out, track, BaseName(options.log));
-        })) {
-        status = Failure("cannot write " + *options.gpx + ": " + std::strerror(errno));
-    }
-    if (status == 0 && options.csv &&
-        !WriteFile(*options.csv, [&](std::FILE* out) { return WriteCsv(out, track); })) {
-        status = Failure("cannot write " + *options.csv + ": " + std::strerror(errno));
-    }
-    if (status == 0 && (options.summary || (!options.analysis && !options.gpx && !options.csv))) {
-        std::fputs(FormatSummary(SummarizeTrack(track)).c_str(), stdout);
-    }
+    const auto write = [&status](const std::optional<std::string>& path, const auto& writer) {
+        if (status != 0 || !path)
+            return;
+        if (const int error = WriteOutputFile(*path, writer); error != 0)
+            status = Failure("cannot write " + *path + ": " + std::strerror(error));
+    };
+    write(options.gpx, [&](std::FILE* out) { return WriteGpx(out, track, name); });
+    write(options.csv, [&](std::FILE* out) { return WriteCsv(out, track); });
+    write(options.kml, [&](std::FILE* out) { return WriteKml(out, track, events, name); });
+    write(options.events, [&](std::FILE* out) { return WriteEventsCsv(out, events); });
+    const bool any_file =
+        options.analysis || options.gpx || options.csv || options.kml || options.events;
+    if (status == 0 && (options.summary || !any_file))
+        std::fputs(FormatSummary(SummarizeTrack(track, events)).c_str(), stdout);
     FreeTrack(track);
     return status;
 }

@@ -1,0 +1,94 @@
+#include "playback/transport_panel.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+#include "skin/dialog_template.h"
+#include "skin/pro_slider_ctrl.h"
+#include "skin/skin_button.h"
+
+namespace {
+
+struct ButtonImages {
+    int id, normal, pressed, hover, disabled, focus, mask;
+};
+using P = CTransportPanel;
+constexpr ButtonImages kPlayLook{P::kPlayButton, 1196, 1194, 1197, 0, 0, 1195};
+constexpr ButtonImages kPauseLook{P::kPlayButton, 1218, 1216, 1219, 0, 0, 1217};
+constexpr ButtonImages kOtherButtons[] = {
+    {P::kPrevButton, 1204, 1202, 1205, 0, 0, 1203},
+    {P::kNextButton, 1200, 1198, 1201, 0, 0, 1199},
+    {P::kStopButton, 1208, 1206, 1209, 0, 0, 1207},
+    {P::kSelectButton, 1212, 1210, 1213, 0, 0, 1211},
+    {P::kSpeakerButton, 1215, 1215, 1215, 0, 1215, 1214},
+};
+
+void ApplyImages(QWidget* form, const ButtonImages& i) {
+    if (auto* button = qobject_cast<CSkinButton*>(GetDlgItem(form, i.id)))
+        button->SetBitmaps(i.normal, i.pressed, i.hover, i.disabled, i.focus, i.mask, 0, 0, 0);
+}
+
+void SetRange(CProSliderCtrl* slider, int max, int pos) {
+    slider->setRange(0, max);
+    slider->SetDrawRange(0, static_cast<qint16>(max));
+    slider->setValue(pos);
+    slider->SetDrawPos(pos);
+}
+
+}  // namespace
+
+CTransportPanel::CTransportPanel(QWidget* form)
+    : form_(form),
+      playButton_(qobject_cast<CSkinButton*>(GetDlgItem(form, kPlayButton))),
+      positionSlider_(qobject_cast<CProSliderCtrl*>(GetDlgItem(form, kPositionSlider))),
+      volumeSlider_(qobject_cast<CProSliderCtrl*>(GetDlgItem(form, kVolumeSlider))) {
+    SetRange(positionSlider_, 100, 0);
+    SetRange(volumeSlider_, 10, 10);
+}
+
+void CTransportPanel::SetButtonImages() {
+    SetPlayLook(false);
+    for (const ButtonImages& images : kOtherButtons) ApplyImages(form_, images);
+}
+
+void CTransportPanel::SetPlayLook(bool pause) {
+    ApplyImages(form_, pause ? kPauseLook : kPlayLook);
+}
+
+void CTransportPanel::RedrawPlayButton() {
+    playButton_->setEnabled(false);
+    playButton_->setEnabled(true);
+}
+
+void CTransportPanel::MovePositionSlider(int pos, bool respectHeldThumb) {
+    if (!respectHeldThumb || !positionSlider_->ThumbHeld())
+        positionSlider_->setValue(pos);
+    positionSlider_->SetDrawPos(pos);
+}
+
+int CTransportPanel::VolumeLevel() const {
+    return volumeSlider_->value();
+}
+
+void CTransportPanel::SetLabel(int id, const QString& text) {
+    if (auto* label = qobject_cast<QLabel*>(GetDlgItem(form_, id)))
+        label->setText(text);
+}
+
+void CTransportPanel::ShowPath(const QString& path) {
+    SetLabel(kPathLine, path);
+}
+
+void CTransportPanel::ShowTime(const QString& text) {
+    SetLabel(kTimeText, text);
+}
+
+void CTransportPanel::ShowProgress(int pct, bool evenWhenHeld) {
+    if (auto* bar = qobject_cast<QProgressBar*>(GetDlgItem(form_, kProgressBar)))
+        bar->setValue(pct);
+    MovePositionSlider(pct, !evenWhenHeld);
+}
+
+void CTransportPanel::EnablePlayButton() {
+    playButton_->setEnabled(true);
+}

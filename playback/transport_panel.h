@@ -1,0 +1,51 @@
+#pragma once
+// The control form's transport controls as playback sees them: the play button's two looks,
+// the position and volume sliders, the progress bar, the time text, the path line and the
+// video page's picture. Found in the form by their control ids.
+
+#include <QPointer>
+
+#include "playback/media_player.h"
+#include "playback/playback_session.h"
+
+class CProSliderCtrl;
+class CSkinButton;
+class QWidget;
+
+class CTransportPanel : public CTransportControls, public CPlayerDisplay {
+public:
+    // Control ids of the form's template.
+    static constexpr int kPlayButton = 1169, kPrevButton = 1177, kNextButton = 1178,
+                         kStopButton = 1170, kSelectButton = 1154, kSpeakerButton = 1194,
+                         kPositionSlider = 1189, kVolumeSlider = 1191, kTimeText = 1171,
+                         kPathLine = 1174, kProgressBar = 1175;
+
+    // Sets the sliders' ranges and positions.
+    explicit CTransportPanel(QWidget* form);
+    // Every button's images, the play button in its play look.
+    void SetButtonImages();
+
+    CProSliderCtrl* PositionSlider() const { return positionSlider_; }
+    CProSliderCtrl* VolumeSlider() const { return volumeSlider_; }
+    void SetVideoWindow(CVideoWindow* window) { videoWindow_ = window; }
+
+    void SetPlayLook(bool pause) override;
+    void RedrawPlayButton() override;
+    void MovePositionSlider(int pos, bool respectHeldThumb) override;
+    int VolumeLevel() const override;
+
+    void ShowPath(const QString& path) override;
+    void ShowTime(const QString& text) override;
+    void ShowProgress(int pct, bool evenWhenHeld) override;
+    void EnablePlayButton() override;
+    CVideoWindow* VideoWindow() override { return videoWindow_; }
+
+private:
+    void SetLabel(int id, const QString& text);
+
+    QWidget* form_;
+    CSkinButton* playButton_;
+    CProSliderCtrl* positionSlider_;
+    CProSliderCtrl* volumeSlider_;
+    QPointer<CVideoWindow> videoWindow_;
+};

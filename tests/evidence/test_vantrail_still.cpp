@@ -1,0 +1,149 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+#include "evidence/still_caption.h"
+#include "numbered_clip.h"
+#include "track/track.h"
+#include "vantrail_version.h"
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+std::optional<TrackSample> LogSample(const QString& log, int index) {
+    TrackEntry* track = LoadTrack(log.toStdString(), "");
+    std::optional<TrackSample> sample;
+    if (const TrackEntry* entry = FindSample(track, index))
+        sample = entry->sample;
+    FreeTrack(track);
+    return sample;
+}
+
+}  // namespace
+
+class TestVantrailStill : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> tmp_;
+    QString Path(const QString& name) const { return tmp_->filePath(name); }
+
+    // The tool runs from a folder of its own, so that a file it left beside itself shows.
+    Run RunTool(QStringList args) {
+        for (QString& arg : args) {
+            arg.replace("CLIPS/", Path("clips/"));
+            arg.replace("OUT", Path("still.png"));
+        }
+        QProcess p;
+        p.setWorkingDirectory(tmp_->path());
+        p.start(Path("bin/vantrail-still"), args);
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+            return {};
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    }
+
+private slots:
+    void init() {
+        tmp_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir(tmp_->path()).mkpath("bin") && QDir(tmp_->path()).mkpath("clips"));
+        QVERIFY(QFile::copy(VANTRAIL_STILL_TOOL, Path("bin/vantrail-still")));
+        // The MOV has its log beside it under its name; the stream has none.
+        QVERIFY(QFile::copy(kNumberedClips + "numbered.MOV", Path("clips/numbered.MOV")));
+        QVERIFY(QFile::copy(kNumberedClips + "numbered.ts", Path("clips/alone.ts")));
+        QVERIFY(
+            QFile::copy(VANTRAIL_SOURCE_DIR "/samples/REC0001.nmea", Path("clips/numbered.nmea")));
+        QVERIFY(QFile::copy(VANTRAIL_SOURCE_DIR "/samples/REC0002.nmea", Path("clips/drive.nmea")));
+    }
+    void cleanup() { tmp_.reset(); }
+
+    // The frame of that moment, and below it the caption of the log's whole second.
+    void still_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<int>("second");
+        QTest::addColumn<int>("frame");
+        QTest::newRow("paired log, fraction of a second")
+            << QStringList{"CLIPS/numbered.MOV", "--at", "2.9", "--out", "OUT"} << qint64(2900)
+            << "clips/numbered.nmea" << 2 << 72;
+        QTest::newRow("log given, options first")
+            << QStringList{"--log", "CLIPS/drive.nmea", "--out=OUT", "--at=1.5", "CLIPS/alone.ts"}
+            << qint64(1500) << "clips/drive.nmea" << 1 << 37;
+        QTest::newRow("clip without a log")
+            << QStringList{"CLIPS/alone.ts", "--at", "0.53", "--out", "OUT"} << qint64(530)
+            << QString() << -1 << 13;
+    }
+    void still() {
+        QFETCH(QStringList, args);
+        QFETCH(qint64, ms);
+        QFETCH(QString, log);
+        QFETCH(int, second);
+        QFETCH(int, frame);
+        const Run run = RunTool(args);
+        QVERIFY2(run.status == 0, run.err.constData());
+        QVERIFY(!QFile::exists(Path("bin/out_nmea.txt")));
+
+        const QImage still(Path("still.png"));
+        const QImage top = still.copy(0, 0, kNumberedWidth, kNumberedHeight);
+        QCOMPARE(FrameNumber(top), frame);
+        const QString clip = QFileInfo(args.filter("CLIPS/").back()).fileName();
+        StillCaption caption{clip, ms, std::nullopt};
+        if (!log.isEmpty()) {
+            caption.sample = LogSample(Path(log), second);
+            QVERIFY(caption.sample);
+        }
+        QCOMPARE(still.convertToFormat(QImage::Format_RGB32), DrawStillCaption(top, caption));
+    }
+
+    // Nothing is written when the tool fails: 1 with one line for a clip it cannot show,
+    // 2 with the usage for a wrong call.
+    void noStill_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        const auto row = [](const char* name, const QString& args, int status,
+                            const QString& out = {}) {
+            QTest::newRow(name) << args.split(' ', Qt::SkipEmptyParts) << status << out;
+        };
+        row("at the end", "CLIPS/numbered.MOV --at 3 --out OUT", 1);
+        row("a log for a clip", "CLIPS/numbered.nmea --at 0 --out OUT", 1);
+        row("log given is missing", "CLIPS/numbered.MOV --at 0 --out OUT --log none.nmea", 1);
+        row("no arguments", "", 2);
+        row("no --at", "CLIPS/numbered.MOV --out OUT", 2);
+        row("--at not a number", "CLIPS/numbered.MOV --at 1s --out OUT", 2);
+        row("--at negative", "CLIPS/numbered.MOV --at -1 --out OUT", 2);
+        row("unknown option", "CLIPS/numbered.MOV --at 1 --out OUT --png", 2);
+        row("two clips", "CLIPS/numbered.MOV CLIPS/alone.ts --at 1 --out OUT", 2);
+        row("--help", "--help", 0, "usage: vantrail-still CLIP");
+        row("--version", "--version", 0, QString("vantrail-still %1\n").arg(kVantrailVersion));
+    }
+    void noStill() {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        const Run run = RunTool(args);
+        QCOMPARE(run.status, status);
+        QVERIFY(!QFile::exists(Path("still.png")));
+        if (status == 0) {
+            QVERIFY2(run.out.startsWith(out.toUtf8()), run.out.constData());
+            return;
+        }
+        QVERIFY2(run.err.startsWith("vantrail-still: "), run.err.constData());
+        if (status == 1)
+            QCOMPARE(run.err.count('\n'), 1);
+        else
+            QVERIFY(run.err.contains("\nusage: vantrail-still"));
+    }
+};
+
+QTEST_MAIN(TestVantrailStill)
+#include "test_vantrail_still.moc"

@@ -1,0 +1,160 @@
+// vantrail-still: writes a clip's frame at a moment, captioned with the log's second, as a PNG.
+
+#include <getopt.h>
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSaveFile>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "evidence/still_caption.h"
+#include "evidence/still_frame.h"
+#include "library/recording_list.h"
+#include "track/track.h"
+#include "vantrail_version.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vantrail-still CLIP --at SECONDS --out FILE.png [--log LOG]\n"
+    "Writes the clip's frame at SECONDS (its own size) with a caption band below it: the\n"
+    "file name and clip time, and from the log's sample of that second the UTC date and\n"
+    "time, speed, course, position and the acceleration's magnitude.\n"
+    "  --at SECONDS  time in the clip, 0 or more, fractions allowed (to the millisecond);\n"
+    "                the log sample is the one of the whole second\n"
+    "  --out FILE    the PNG to write\n"
+    "  --log LOG     the log to caption from (default: the clip's own, beside it under the\n"
+    "                same name with the extension nmea; without one the caption holds the\n"
+    "                file name and clip time only)\n"
+    "  --help, --version\n"
+    "Exit status: 0 written; 1 the clip cannot be decoded, the time is past its end or LOG\n"
+    "cannot be read (no file is written); 2 usage error.\n";
+
+struct Options {
+    QString clip;
+    qint64 atMs = -1;
+    QString out;
+    std::optional<QString> log;
+};
+
+int UsageError(const std::string& problem) {
+    (void)std::fprintf(stderr, "vantrail-still: %s\n%s", problem.c_str(), kUsage);
+    return 2;
+}
+
+int Failure(const QString& problem) {
+    (void)std::fprintf(stderr, "vantrail-still: %s\n", qUtf8Printable(problem));
+    return 1;
+}
+
+// Seconds from the clip's start to whole milliseconds; -1 when not a time.
+qint64 ParseSeconds(const char* text) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(seconds) || seconds < 0 || seconds > 1e9)
+        return -1;
+    return std::llround(seconds * 1000.0);
+}
+
+// 0 when parsed; else the exit status: 2 for a usage error, -1 for --help and --version.
+int ParseArguments(int argc, char** argv, Options& options) {
+    static const option kOptions[] = {
+        {"at", required_argument, nullptr, 'a'},  {"out", required_argument, nullptr, 'o'},
+        {"log", required_argument, nullptr, 'l'}, {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},   {nullptr, 0, nullptr, 0},
+    };
+    opterr = 0;  // our own messages, each followed by the usage
+    for (int c; (c = getopt_long(argc, argv, ":h", kOptions, nullptr)) != -1;) {
+        switch (c) {
+            case 'a':
+                options.atMs = ParseSeconds(optarg);
+                if (options.atMs < 0)
+                    return UsageError("--at wants seconds from the clip's start, 0 or more");
+                break;
+            case 'o':
+                options.out = QString::fromLocal8Bit(optarg);
+                break;
+            case 'l':
+                options.log = QString::fromLocal8Bit(optarg);
+                break;
+            case 'h':
+                (void)std::fputs(kUsage, stdout);
+                return -1;
+            case 'V':
+                std::printf("vantrail-still %s\n", kVantrailVersion);
+                return -1;
+            case ':':
+                return UsageError(std::string(argv[optind - 1]) + " needs a value");
+            default:
+                return UsageError(std::string("unknown option ") + argv[optind - 1]);
+        }
+    }
+    if (optind == argc)
+        return UsageError("no CLIP given");
+    if (argc - optind > 1)
+        return UsageError("one CLIP only");
+    options.clip = QString::fromLocal8Bit(argv[optind]);
+    if (options.atMs < 0)
+        return UsageError("no --at given");
+    if (options.out.isEmpty())
+        return UsageError("no --out given");
+    return 0;
+}
+
+// The sample of one second of a log, if the log has it.
+std::optional<TrackSample> LogSample(const QString& log, int32_t second) {
+    // A still leaves no analysis file anywhere.
+    TrackEntry* track = LoadTrack(QFile::encodeName(log).toStdString(), "");
+    std::optional<TrackSample> sample;
+    if (const TrackEntry* entry = FindSample(track, second))
+        sample = entry->sample;
+    FreeTrack(track);
+    return sample;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int status = ParseArguments(argc, argv, options); status != 0)
+        return status < 0 ? 0 : status;
+
+    // Paired as the player pairs a clip with its log; a clip may have none.
+    const std::string clip = QFile::encodeName(options.clip).toStdString();
+    QString log = options.log.value_or(
+        QFile::decodeName(LogPathFor(clip, KindOfFile(clip)).c_str()));
+    if (options.log && !(QFileInfo(log).isFile() && QFileInfo(log).isReadable()))
+        return Failure(QStringLiteral("cannot read %1").arg(log));
+    if (!options.log && !QFileInfo(log).isFile())
+        log.clear();
+
+    const StillFrame frame = GrabStillFrame(options.clip, options.atMs);
+    if (frame.image.isNull())
+        return Failure(frame.error);
+
+    // Text needs the toolkit's fonts, not a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QGuiApplication app(argc, argv);
+
+    StillCaption caption{QFileInfo(options.clip).fileName(), options.atMs, std::nullopt};
+    if (!log.isEmpty()) {
+        const auto second = static_cast<int32_t>(options.atMs / 1000);
+        caption.sample = LogSample(log, second);
+        if (!caption.sample)
+            (void)std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
+                               qUtf8Printable(log), second);
+    }
+
+    QSaveFile out(options.out);
+    if (!out.open(QIODevice::WriteOnly) ||
+        !DrawStillCaption(frame.image, caption).save(&out, "PNG") || !out.commit()) {
+        return Failure(QStringLiteral("cannot write %1: %2").arg(options.out, out.errorString()));
+    }
+    return 0;
+}
