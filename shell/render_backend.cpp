@@ -1,5 +1,9 @@
 #include "shell/render_backend.h"
 
+// Qt before X11: the X11 headers define macros such as None and Bool.
+#include <QString>
+#include <QtGlobal>
+
 #include <GL/gl.h>
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -44,6 +48,18 @@ std::string GlxRenderer(Display* display) {
             renderer = reinterpret_cast<const char*>(name);
     }
     return renderer;
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+// With OpenGL off, the browser engine still asks for a context as the application starts,
+// and the X11 platform says at every start that it cannot make one: expected here, not news.
+void WithoutOpenGlWarning(QtMsgType type, const QMessageLogContext& context,
+                          const QString& message) {
+    if (type == QtWarningMsg &&
+        message.startsWith(QLatin1String("QXcbIntegration: Cannot create platform OpenGL")))
+        return;
+    previousHandler(type, context, message);
 }
 
 bool OnX11() {
@@ -113,14 +129,21 @@ std::optional<std::string> ProbeGlRenderer() {
 void ChooseRenderBackend(const std::function<std::optional<std::string>()>& probe) {
     const char* quick = std::getenv("QT_QUICK_BACKEND");
     const char* integration = std::getenv("QT_XCB_GL_INTEGRATION");
-    if ((quick && integration) || !OnX11())
-        return;
-    if (!integration || std::string_view(integration) != "none") {
+    const bool software = [&] {
+        if ((quick && integration) || !OnX11())
+            return false;
+        if (integration && std::string_view(integration) == "none")
+            return true;
         const std::optional<std::string> renderer = probe();
-        if (!renderer || !IsSoftwareRenderer(*renderer))
-            return;
+        return renderer && IsSoftwareRenderer(*renderer);
+    }();
+    if (software) {
+        // The last argument 0 keeps a value the user gave.
+        setenv("QT_QUICK_BACKEND", "software", 0);
+        setenv("QT_XCB_GL_INTEGRATION", "none", 0);
     }
-    // The last argument 0 keeps a value the user gave.
-    setenv("QT_QUICK_BACKEND", "software", 0);
-    setenv("QT_XCB_GL_INTEGRATION", "none", 0);
+    const char* finalIntegration = std::getenv("QT_XCB_GL_INTEGRATION");
+    if (OnX11() && finalIntegration && std::string_view(finalIntegration) == "none" &&
+        !previousHandler)
+        previousHandler = qInstallMessageHandler(WithoutOpenGlWarning);
 }

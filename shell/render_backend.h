@@ -17,8 +17,9 @@ bool IsSoftwareRenderer(std::string_view renderer);
 std::optional<std::string> ProbeGlRenderer();
 
 // Before the QApplication is made: where OpenGL is software or absent, selects Qt Quick's
-// software scene graph and no OpenGL integration for X11; with a real GPU changes nothing.
-// A user's own QT_QUICK_BACKEND or QT_XCB_GL_INTEGRATION is kept; only the X11 platform is
-// probed. `probe` stands in for ProbeGlRenderer in tests.
+// software scene graph and no OpenGL integration for X11; with a real GPU keeps both. A
+// user's own QT_QUICK_BACKEND or QT_XCB_GL_INTEGRATION is kept; only the X11 platform is
+// probed. With OpenGL off, Qt's warning that it cannot make a context is not shown.
+// `probe` stands in for ProbeGlRenderer in tests.
 void ChooseRenderBackend(
     const std::function<std::optional<std::string>()>& probe = ProbeGlRenderer);
