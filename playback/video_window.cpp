@@ -10,7 +10,8 @@
 namespace {
 
 // Where one component of a YUV layout lies: byte `offset` + column * `step` of a row of
-// `plane`; chroma columns and rows are the pixel's shifted right by the layout's shifts.
+// `plane`. Every layout here has one chroma sample per two pixels of a row; chroma rows are
+// the pixel's shifted right by `chromaShiftY`.
 struct Component {
     int plane;
     int offset;
@@ -19,24 +20,23 @@ struct Component {
 
 struct YuvLayout {
     Component y, u, v;
-    int chromaShiftX;
     int chromaShiftY;
 };
 
 std::optional<YuvLayout> LayoutOf(QVideoFrameFormat::PixelFormat format) {
     switch (format) {
         case QVideoFrameFormat::Format_YUV420P:
-            return YuvLayout{{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, 1, 1};
+            return YuvLayout{{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, 1};
         case QVideoFrameFormat::Format_YV12:
-            return YuvLayout{{0, 0, 1}, {2, 0, 1}, {1, 0, 1}, 1, 1};
+            return YuvLayout{{0, 0, 1}, {2, 0, 1}, {1, 0, 1}, 1};
         case QVideoFrameFormat::Format_NV12:
-            return YuvLayout{{0, 0, 1}, {1, 0, 2}, {1, 1, 2}, 1, 1};
+            return YuvLayout{{0, 0, 1}, {1, 0, 2}, {1, 1, 2}, 1};
         case QVideoFrameFormat::Format_NV21:
-            return YuvLayout{{0, 0, 1}, {1, 1, 2}, {1, 0, 2}, 1, 1};
+            return YuvLayout{{0, 0, 1}, {1, 1, 2}, {1, 0, 2}, 1};
         case QVideoFrameFormat::Format_YUYV:
-            return YuvLayout{{0, 0, 2}, {0, 1, 4}, {0, 3, 4}, 1, 0};
+            return YuvLayout{{0, 0, 2}, {0, 1, 4}, {0, 3, 4}, 0};
         case QVideoFrameFormat::Format_UYVY:
-            return YuvLayout{{0, 1, 2}, {0, 0, 4}, {0, 2, 4}, 1, 0};
+            return YuvLayout{{0, 1, 2}, {0, 0, 4}, {0, 2, 4}, 0};
         default:
             return std::nullopt;
     }
@@ -79,8 +79,32 @@ YuvTables TablesFor(const QVideoFrameFormat& format) {
     return t;
 }
 
-int Channel(int fixed) {
-    return std::clamp(fixed >> 16, 0, 255);
+// Clamping by table, without branches; the sums of the tables stay inside -512..1023.
+constexpr int kClipOffset = 512;
+constexpr std::array<uchar, 1536> kClip = [] {
+    std::array<uchar, 1536> clip{};
+    for (int i = 0; i < int(clip.size()); ++i) clip[i] = uchar(std::clamp(i - kClipOffset, 0, 255));
+    return clip;
+}();
+
+QRgb Pixel(int y, int r, int g, int b) {
+    return 0xff000000u | uint(kClip[((y + r) >> 16) + kClipOffset]) << 16 |
+           uint(kClip[((y + g) >> 16) + kClipOffset]) << 8 | kClip[((y + b) >> 16) + kClipOffset];
+}
+
+// One row, two pixels per chroma sample. The steps are compile-time constants so that the
+// inner loop, the costliest of playback, only adds to pointers.
+template <int YStep, int CStep>
+void ConvertRow(const uchar* ys, const uchar* us, const uchar* vs, QRgb* out, int width,
+                const YuvTables& t) {
+    for (int x = 0; x < width; x += 2, ys += 2 * YStep, us += CStep, vs += CStep) {
+        const int r = t.rv[*vs];
+        const int g = t.gu[*us] + t.gv[*vs];
+        const int b = t.bu[*us];
+        out[x] = Pixel(t.y[ys[0]], r, g, b);
+        if (x + 1 < width)
+            out[x + 1] = Pixel(t.y[ys[YStep]], r, g, b);
+    }
 }
 
 // True when every byte the layout reads of `component` lies inside its mapped plane.
@@ -95,35 +119,24 @@ bool Covers(const QVideoFrame& frame, const Component& c, int columns, int rows)
 QImage ConvertYuv(const QVideoFrame& frame, const YuvLayout& layout) {
     const int width = frame.width();
     const int height = frame.height();
-    const int chromaWidth = 1 << layout.chromaShiftX;
-    const int chromaColumns = ((width - 1) >> layout.chromaShiftX) + 1;
+    const int chromaColumns = (width + 1) / 2;
     const int chromaRows = ((height - 1) >> layout.chromaShiftY) + 1;
     if (!Covers(frame, layout.y, width, height) ||
         !Covers(frame, layout.u, chromaColumns, chromaRows) ||
         !Covers(frame, layout.v, chromaColumns, chromaRows))
         return {};
+    const auto convertRow = layout.y.step == 2   ? ConvertRow<2, 4>
+                            : layout.u.step == 2 ? ConvertRow<1, 2>
+                                                 : ConvertRow<1, 1>;
     const YuvTables t = TablesFor(frame.surfaceFormat());
     QImage image(width, height, QImage::Format_RGB32);
     const auto rowOf = [&](const Component& c, int row) {
         return frame.bits(c.plane) + qsizetype(row) * frame.bytesPerLine(c.plane) + c.offset;
     };
     for (int row = 0; row < height; ++row) {
-        const uchar* ys = rowOf(layout.y, row);
-        const uchar* us = rowOf(layout.u, row >> layout.chromaShiftY);
-        const uchar* vs = rowOf(layout.v, row >> layout.chromaShiftY);
-        auto* out = reinterpret_cast<QRgb*>(image.scanLine(row));
-        // The chroma terms once for all the pixels that share a chroma sample.
-        for (int x = 0, cx = 0; x < width; ++cx) {
-            const uchar u = us[cx * layout.u.step];
-            const uchar v = vs[cx * layout.v.step];
-            const int r = t.rv[v];
-            const int g = t.gu[u] + t.gv[v];
-            const int b = t.bu[u];
-            for (const int end = std::min(width, x + chromaWidth); x < end; ++x) {
-                const int y = t.y[ys[x * layout.y.step]];
-                out[x] = qRgb(Channel(y + r), Channel(y + g), Channel(y + b));
-            }
-        }
+        const int chromaRow = row >> layout.chromaShiftY;
+        convertRow(rowOf(layout.y, row), rowOf(layout.u, chromaRow), rowOf(layout.v, chromaRow),
+                   reinterpret_cast<QRgb*>(image.scanLine(row)), width, t);
     }
     return image;
 }
