@@ -4,9 +4,15 @@
 // native window of its own, so it lives safely beside the browser view and can be grabbed.
 
 #include <QImage>
+#include <QVideoFrame>
 #include <QWidget>
 
 class QVideoSink;
+
+// The frame as an opaque RGB image. The YUV layouts the media backend delivers and the 32-bit
+// RGB ones are converted here on the CPU, since QVideoFrame::toImage() renders every frame
+// through an offscreen OpenGL pass; other layouts still go through it.
+QImage VideoFrameImage(const QVideoFrame& frame);
 
 class CVideoWindow : public QWidget {
     Q_OBJECT
@@ -23,5 +29,8 @@ protected:
 
 private:
     QVideoSink* sink_;
-    QImage frame_;
+    // The newest frame, converted when it is first painted, so that frames that arrive
+    // faster than the window paints are never converted.
+    QVideoFrame frame_;
+    QImage image_;
 };

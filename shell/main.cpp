@@ -2,6 +2,7 @@
 
 #include "map/browser_engine.h"
 #include "shell/command_line.h"
+#include "shell/render_backend.h"
 #include "shell/startup.h"
 #include "vantrail_version.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
     if (command.action != CommandLine::Action::Run)
         return AnswerCommandLine(command);
 
+    ChooseRenderBackend();
     PrepareBrowserEngine();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
