@@ -6,10 +6,8 @@
 #include <algorithm>
 
 #include "playback/control_form.h"
-#include "skin/dialog_template.h"
 
 namespace {
-constexpr int kGsensorChart = 1161;
 constexpr int kGap = 8;
 constexpr int kSecondRole = Qt::UserRole;
 
@@ -35,8 +33,10 @@ CEventsPanel::CEventsPanel(CControlForm& form) : QTreeWidget(&form), form_(form)
     show();
 }
 
-void CEventsPanel::ShowEvents(const std::vector<DrivingEvent>& events) {
+void CEventsPanel::ShowEvents(const std::vector<DrivingEvent>& events,
+                              const std::string& logPath) {
     clear();
+    logPath_ = logPath;
     for (const DrivingEvent& e : events) {
         auto* item = new QTreeWidgetItem(
             this, {ClockText(e.entry->index),
@@ -53,18 +53,13 @@ bool CEventsPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CEventsPanel::Place() {
-    // The chart's width, from below it to the form's bottom: room no control of the form uses.
-    const QWidget* chart = GetDlgItem(&form_, kGsensorChart);
-    if (chart == nullptr)
-        return;
-    const QRect above = chart->geometry();
-    const int top = above.bottom() + 1 + kGap;
-    setGeometry(above.left() + kGap, top, above.width() - kGap,
-                std::max(0, form_.height() - top - kGap));
+    const QRect room = form_.FreeRoom();
+    setGeometry(room.adjusted(kGap, kGap, 0, -kGap));
 }
 
 void CEventsPanel::Choose(const QTreeWidgetItem* item) {
-    if (item == nullptr)
+    // A failed open has released the track these events were found in.
+    if (item == nullptr || form_.Session().TrackPath() != logPath_)
         return;
     const int second = item->data(0, kSecondRole).toInt();
     form_.Session().Seek(std::max(0, second - kLeadInSeconds));

@@ -4,6 +4,7 @@
 
 #include <QTreeWidget>
 
+#include <string>
 #include <vector>
 
 #include "track/driving_events.h"
@@ -21,7 +22,8 @@ public:
     // A child of form, below its G-sensor chart.
     explicit CEventsPanel(CControlForm& form);
 
-    void ShowEvents(const std::vector<DrivingEvent>& events);
+    // The events of the track loaded from logPath.
+    void ShowEvents(const std::vector<DrivingEvent>& events, const std::string& logPath);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -31,4 +33,5 @@ private:
     void Choose(const QTreeWidgetItem* item);
 
     CControlForm& form_;
+    std::string logPath_;
 };

@@ -1,28 +1,23 @@
 #include "trip/trip_tools.h"
 
-#include <QAbstractItemModel>
 #include <QAction>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <algorithm>
 #include <filesystem>
 
 #include "app/message.h"
 #include "playback/control_form.h"
-#include "skin/dialog_template.h"
 #include "track/track.h"
 #include "trip/events_panel.h"
 #include "trip/evidence_still.h"
 #include "trip/log_export.h"
 
 namespace {
-constexpr int kList = 1155;
-
 QString FileName(const std::string& path) {
     return QFileInfo(QString::fromStdString(path)).fileName();
 }
@@ -48,24 +43,14 @@ CTripTools::CTripTools(CControlForm& form, QWidget* window)
     listChanged_->setSingleShot(true);
     listChanged_->setInterval(0);
     connect(listChanged_, &QTimer::timeout, this, [this] { trip_.SetLogs(ListedLogs()); });
-    if (auto* list = qobject_cast<QTreeWidget*>(GetDlgItem(&form, kList))) {
-        QAbstractItemModel* rows = list->model();
-        for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-            connect(rows, signal, listChanged_, qOverload<>(&QTimer::start));
-        connect(rows, &QAbstractItemModel::modelReset, listChanged_, qOverload<>(&QTimer::start));
-    }
+    connect(&form, &CControlForm::ListChanged, listChanged_, qOverload<>(&QTimer::start));
 }
 
 CTripTools::~CTripTools() = default;
 
 std::vector<std::string> CTripTools::ListedLogs() const {
     std::vector<std::string> logs;
-    const auto* list = qobject_cast<const QTreeWidget*>(GetDlgItem(&form_, kList));
-    if (list == nullptr)
-        return logs;
-    const std::string& folder = form_.Recordings().folder();
-    for (int row = 0; row < list->topLevelItemCount(); ++row) {
-        const std::string path = folder + "/" + list->topLevelItem(row)->text(0).toStdString();
+    for (const std::string& path : form_.Recordings().RowPaths()) {
         const std::string log = LogPathFor(path, KindOfFile(path));
         std::error_code error;
         if (!log.empty() && std::filesystem::is_regular_file(log, error) &&
@@ -78,7 +63,7 @@ std::vector<std::string> CTripTools::ListedLogs() const {
 void CTripTools::OnRecordingLoaded() {
     const TrackEntry* track = form_.Session().Track();
     const std::vector<DrivingEvent> events = FindDrivingEvents(track);
-    events_->ShowEvents(events);
+    events_->ShowEvents(events, form_.Session().TrackPath());
 
     // After the route: the page draws the markers over it.
     std::vector<MapEvent> marks;
