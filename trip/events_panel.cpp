@@ -25,16 +25,14 @@ CEventsPanel::CEventsPanel(CControlForm& form) : QTreeWidget(&form), form_(form)
     header()->setStretchLastSection(true);
     setColumnWidth(0, 90);
     setColumnWidth(1, 130);
-    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { Choose(item); });
-    connect(this, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* item) { Choose(item); });
+    connect(this, &QTreeWidget::itemClicked, this, &CEventsPanel::Choose);
+    connect(this, &QTreeWidget::itemActivated, this, &CEventsPanel::Choose);
     form.installEventFilter(this);
     Place();
     show();
 }
 
-void CEventsPanel::ShowEvents(const std::vector<DrivingEvent>& events,
-                              const std::string& logPath) {
+void CEventsPanel::ShowEvents(const std::vector<DrivingEvent>& events, const std::string& logPath) {
     clear();
     logPath_ = logPath;
     for (const DrivingEvent& e : events) {
@@ -57,7 +55,7 @@ void CEventsPanel::Place() {
     setGeometry(room.adjusted(kGap, kGap, 0, -kGap));
 }
 
-void CEventsPanel::Choose(const QTreeWidgetItem* item) {
+void CEventsPanel::Choose(QTreeWidgetItem* item) {
     // A failed open has released the track these events were found in.
     if (item == nullptr || form_.Session().TrackPath() != logPath_)
         return;

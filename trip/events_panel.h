@@ -30,7 +30,7 @@ protected:
 
 private:
     void Place();
-    void Choose(const QTreeWidgetItem* item);
+    void Choose(QTreeWidgetItem* item);
 
     CControlForm& form_;
     std::string logPath_;

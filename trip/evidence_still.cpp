@@ -82,8 +82,8 @@ void SaveEvidenceStill(const CRecordingSelection& recordings, const PlaybackSess
             caption.sample = entry->sample;
     }
     QString error;
-    const QString saved =
-        SaveStillImage(DrawStillCaption(frame.image, caption), StillFolder(), clipPath, atMs, &error);
+    const QString saved = SaveStillImage(DrawStillCaption(frame.image, caption), StillFolder(),
+                                         clipPath, atMs, &error);
     if (saved.isEmpty())
         ShowMessage(FormatText("Cannot save the still: %s", qUtf8Printable(error)));
     else

@@ -52,9 +52,9 @@ bool ExportLog(QWidget* parent, LogFormat format, const TrackEntry* track,
     const FormatInfo info = Info(format);
     const QFileInfo log(QString::fromStdString(logPath));
     const QString suggested = log.dir().filePath(log.completeBaseName() + '.' + info.suffix);
-    const QString chosen = Dialog()(
-        parent, QStringLiteral("Export %1").arg(info.name), suggested,
-        QStringLiteral("%1 (*.%2)").arg(info.name, QString::fromLatin1(info.suffix)));
+    const QString chosen =
+        Dialog()(parent, QStringLiteral("Export %1").arg(info.name), suggested,
+                 QStringLiteral("%1 (*.%2)").arg(info.name, QString::fromLatin1(info.suffix)));
     if (chosen.isEmpty())
         return false;
 

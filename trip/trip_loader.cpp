@@ -51,7 +51,8 @@ CTripLoader::CTripLoader(QObject* parent) : QObject(parent) {
     connect(&worker_, &QFutureWatcher<Batch>::finished, this, [this] {
         for (auto& [key, log] : worker_.result()) {
             // A rewritten log replaces what was kept of it.
-            std::erase_if(kept_, [&key](const auto& kept) { return kept.first.first == key.first; });
+            std::erase_if(kept_,
+                          [&key](const auto& kept) { return kept.first.first == key.first; });
             kept_.emplace(key, std::move(log));
         }
         Pump();

@@ -69,11 +69,16 @@ void CTripTools::OnRecordingLoaded() {
     std::vector<MapEvent> marks;
     for (const DrivingEvent& e : events) {
         const TrackSample& s = e.entry->sample;
-        MapEvent mark{0, 0, DrivingEventName(e.kind), e.peak_g, e.entry->index,
-                      QString::asprintf("%02d:%02d:%02d", s.hour, s.minute, s.second)
-                          .toStdString()};
+        // An event without a fix has no place on the map.
         if (s.valid <= 0)
             continue;
+        MapEvent mark{
+            0,
+            0,
+            DrivingEventName(e.kind),
+            e.peak_g,
+            e.entry->index,
+            QString::asprintf("%02d:%02d:%02d", s.hour, s.minute, s.second).toStdString()};
         NmeaToDegrees(s.lat, s.lon, &mark.lat, &mark.lon);
         marks.push_back(mark);
     }

@@ -91,10 +91,14 @@ private slots:
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("to");
-        QTest::newRow("gpx") << int(LogFormat::Gpx) << "--gpx" << "out.gpx";
-        QTest::newRow("csv") << int(LogFormat::Csv) << "--csv" << "out.csv";
-        QTest::newRow("kml") << int(LogFormat::Kml) << "--kml" << "out.kml";
-        QTest::newRow("missing folder") << int(LogFormat::Gpx) << "--gpx" << "no/out.gpx";
+        QTest::newRow("gpx") << int(LogFormat::Gpx) << "--gpx"
+                             << "out.gpx";
+        QTest::newRow("csv") << int(LogFormat::Csv) << "--csv"
+                             << "out.csv";
+        QTest::newRow("kml") << int(LogFormat::Kml) << "--kml"
+                             << "out.kml";
+        QTest::newRow("missing folder") << int(LogFormat::Gpx) << "--gpx"
+                                        << "no/out.gpx";
     }
     void exportWritesTheToolsBytes() {
         QFETCH(int, format);
@@ -115,8 +119,8 @@ private slots:
         menu.actions().at(1 + format)->trigger();
         QCOMPARE(suggested, fx_->Path("a." + option.mid(2)));
         if (to.startsWith("no/")) {
-            QCOMPARE(fx_->messages, QStringList{"Cannot write " + fx_->Path(to) +
-                                                ": No such file or directory"});
+            QCOMPARE(fx_->messages,
+                     QStringList{"Cannot write " + fx_->Path(to) + ": No such file or directory"});
             QVERIFY(!QFile::exists(fx_->Path(to)));
             return;
         }
@@ -154,7 +158,8 @@ private slots:
     void stillOfWhatPlays_data() {
         QTest::addColumn<QString>("row");
         QTest::addColumn<QString>("message");
-        QTest::newRow("clip") << "a.MOV" << "Still saved to " + StillFolder() + "/a_00-00-0";
+        QTest::newRow("clip") << "a.MOV"
+                              << "Still saved to " + StillFolder() + "/a_00-00-0";
         QTest::newRow("log row") << "a.nmea"
                                  << "No picture to save: the selected row is not a clip.";
     }
