@@ -49,11 +49,11 @@ TrackSummary CombineSummaries(const std::vector<TrackSummary>& parts) {
 
 CTripLoader::CTripLoader(QObject* parent) : QObject(parent) {
     connect(&worker_, &QFutureWatcher<Batch>::finished, this, [this] {
-        for (auto& [key, log] : worker_.result()) {
+        for (auto& loaded : worker_.result()) {
             // A rewritten log replaces what was kept of it.
-            std::erase_if(kept_,
-                          [&key](const auto& kept) { return kept.first.first == key.first; });
-            kept_.emplace(key, std::move(log));
+            const std::string& path = loaded.first.first;
+            std::erase_if(kept_, [&path](const auto& kept) { return kept.first.first == path; });
+            kept_.insert(std::move(loaded));
         }
         Pump();
     });

@@ -101,10 +101,10 @@ void CTripTools::ShowTripRoutes() {
 void CTripTools::AddMenuItems(QMenu& menu) {
     menu.addAction(still_);
     const TrackEntry* track = form_.Session().Track();
-    for (auto [format, text] : {std::pair{LogFormat::Gpx, tr("Export GPX...")},
-                                std::pair{LogFormat::Csv, tr("Export CSV...")},
-                                std::pair{LogFormat::Kml, tr("Export KML...")}}) {
-        QAction* item = menu.addAction(text, this, [this, format] {
+    for (const auto& [kind, text] : {std::pair{LogFormat::Gpx, tr("Export GPX...")},
+                                     std::pair{LogFormat::Csv, tr("Export CSV...")},
+                                     std::pair{LogFormat::Kml, tr("Export KML...")}}) {
+        QAction* item = menu.addAction(text, this, [this, format = kind] {
             ExportLog(window_, format, form_.Session().Track(), form_.Session().TrackPath());
         });
         item->setEnabled(track != nullptr);
