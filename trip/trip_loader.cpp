@@ -9,6 +9,10 @@
 #include "track/track.h"
 
 namespace {
+// The trip is an overview: the page gets every route of a long list at once, while the
+// current recording's own route is drawn in full anyway.
+constexpr size_t kMaxRoutePoints = 2000;
+
 int64_t WriteTime(const std::string& path) {
     std::error_code error;
     const auto time = std::filesystem::last_write_time(path, error);
@@ -30,6 +34,15 @@ TripLog LoadTripLog(const std::string& path) {
     }
     log.summary = SummarizeTrack(track, FindDrivingEvents(track));
     FreeTrack(track);
+    if (log.route.size() > kMaxRoutePoints) {
+        // Every stride-th point and the last one.
+        const size_t stride = (log.route.size() + kMaxRoutePoints - 2) / (kMaxRoutePoints - 1);
+        MapRoute kept;
+        for (size_t i = 0; i < log.route.size(); i += stride) kept.push_back(log.route[i]);
+        if ((log.route.size() - 1) % stride != 0)
+            kept.push_back(log.route.back());
+        log.route = std::move(kept);
+    }
     return log;
 }
 

@@ -17,7 +17,7 @@
 // What the trip keeps of one log.
 struct TripLog {
     std::string path;
-    MapRoute route;        // its valid positions
+    MapRoute route;        // its valid positions, thinned evenly to 2000 at most
     TrackSummary summary;  // with its driving events at the default thresholds
 };
 

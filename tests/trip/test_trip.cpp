@@ -195,6 +195,12 @@ private slots:
                  "entries: 3\nvalid fixes: 3\nduration: 0:00:03\ndistance: 0.004 km\n"
                  "max speed: 50.0 km/h\npeak acceleration: 1.166 g\nharsh events: 1\n"
                  "bump events: 0\n");
+        // Long routes are thinned for the overview, from their first point to their last.
+        const TripLog day = LoadTripLog(fx_->Write("day.nmea", CameraLog(4001)).toStdString());
+        QCOMPARE(day.route.size(), size_t{1335});  // every third of 4001, and the last
+        QCOMPARE(day.route.front()[0], 25.05);
+        QCOMPARE(day.route.back()[0], 25 + 3.4 / 60);  // second 4000 reads "2503.4000"
+
         fx_->Write("b.nmea", JoltedLog(2, {}));
         emit qobject_cast<QTreeWidget*>(GetDlgItem(form_.get(), 1155))
             ->itemDoubleClicked(nullptr, 0);
