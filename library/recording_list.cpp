@@ -262,6 +262,13 @@ void CRecordingList::SetFolder(const std::string& folder) {
     WriteFolderBox();
 }
 
+std::vector<std::string> CRecordingList::RowPaths() const {
+    std::vector<std::string> paths;
+    for (int row = 0; row < RowCount(); ++row)
+        paths.push_back(folder_ + "/" + list_->topLevelItem(row)->text(0).toStdString());
+    return paths;
+}
+
 int CRecordingList::RowCount() const {
     return list_->topLevelItemCount();
 }

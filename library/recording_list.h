@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLineEdit;
 class QMimeData;
@@ -106,6 +107,8 @@ public:
     // The row last selected by a click or by SelectNext/SelectPrevious; -1 for none.
     int SelectionMark() const { return mark_; }
     int RowCount() const;
+    // The full path of every row, in row order.
+    std::vector<std::string> RowPaths() const;
     // Next and previous, wrapping: unselect the marked row (every row without a mark),
     // select and mark the new row, focus the list. Return the new row, or -1 on an empty list.
     int SelectNext() override;

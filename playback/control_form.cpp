@@ -55,6 +55,8 @@ CControlForm::CControlForm(QWidget* parent) : QWidget(parent), anchors_(this) {
 
 CControlForm::~CControlForm() {
     qApp->removeEventFilter(this);
+    // The list's rows go with it, after this form has stopped being one.
+    list_->model()->disconnect(this);
     // The player goes first: its callbacks land on this form.
     session_.reset();
 }
@@ -115,6 +117,9 @@ void CControlForm::Wire() {
         s->OpenRecording();
         s->PlayPause();
     });
+    for (auto change : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(list_->model(), change, this, &CControlForm::ListChanged);
+    connect(list_->model(), &QAbstractItemModel::modelReset, this, &CControlForm::ListChanged);
     CProSliderCtrl* position = transport_->PositionSlider();
     connect(position, &CProSliderCtrl::ReleasedCapture, this, [position, s] {
         position->SetDrawPos(position->value());
@@ -125,6 +130,12 @@ void CControlForm::Wire() {
         volume->SetDrawPos(volume->value());
         s->SetVolumeLevel(volume->value());
     });
+}
+
+QRect CControlForm::FreeRoom() const {
+    const QRect chart = gsensorChart_->geometry();
+    return QRect(chart.left(), chart.bottom() + 1, chart.width(),
+                 std::max(0, height() - chart.bottom() - 1));
 }
 
 void CControlForm::SetUpInstruments() {

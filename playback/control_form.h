@@ -28,10 +28,14 @@ public:
     CMapBridge& Map() { return map_; }
     // Where the clips play: the video page's picture.
     void SetVideoWindow(CVideoWindow* window) { transport_->SetVideoWindow(window); }
+    // The room under the G-sensor chart that no control of the form uses.
+    QRect FreeRoom() const;
 
 signals:
     // The form's size changed to width w after it was first shown.
     void WidthChanged(int w);
+    // Rows of the recording list were added or removed.
+    void ListChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -14,6 +14,7 @@
 #include "resources/resource_ids.h"
 #include "shell/video_page.h"
 #include "skin/dialog_template.h"
+#include "trip/trip_tools.h"
 
 namespace {
 constexpr int kMainTemplate = 102;
@@ -81,6 +82,7 @@ void CVantrailDlg::Wire() {
     CMapDlg* map = mapWindow_.get();
     CVideoPage* page = videoPage_.get();
     form->SetVideoWindow(page->VideoWindow());
+    trip_ = new CTripTools(*form, this);
     connect(map, &CMapDlg::StartMapRequested, form, [form, map] { form->Map().StartMap(map); });
     connect(map, &CMapDlg::Resized, form, [form] { form->Map().ResizeMap(); });
     // The form's width leaves the rest of the window to the video page, and the video page's
@@ -134,12 +136,12 @@ void CVantrailDlg::keyPressEvent(QKeyEvent* event) {
 
 void CVantrailDlg::contextMenuEvent(QContextMenuEvent* event) {
     // X11 gives applications no window menu of their own; the about item lives here.
-    const QString text = LoadResourceString(kAboutString);
-    if (text.isEmpty())
-        return;
     QMenu menu(this);
-    menu.addSeparator();
-    menu.addAction(text, this, &CVantrailDlg::ShowAboutBox);
+    trip_->AddMenuItems(menu);
+    if (const QString text = LoadResourceString(kAboutString); !text.isEmpty()) {
+        menu.addSeparator();
+        menu.addAction(text, this, &CVantrailDlg::ShowAboutBox);
+    }
     menu.exec(event->globalPos());
 }
 

@@ -10,6 +10,7 @@
 
 class CControlForm;
 class CMapDlg;
+class CTripTools;
 class CVideoPage;
 
 class CVantrailDlg : public CBitmapDialog {
@@ -46,4 +47,5 @@ private:
     std::unique_ptr<CControlForm> controlForm_;
     std::unique_ptr<CMapDlg> mapWindow_;
     std::unique_ptr<CVideoPage> videoPage_;
+    CTripTools* trip_ = nullptr;  // a child of this window
 };

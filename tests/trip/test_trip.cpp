@@ -1,0 +1,212 @@
+#include <QImage>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+#include "playback/control_form.h"
+#include "skin/dialog_template.h"
+#include "tests/support/fixture.h"
+#include "trip/events_panel.h"
+#include "trip/evidence_still.h"
+#include "trip/log_export.h"
+#include "trip/trip_tools.h"
+
+namespace {
+// CameraLog with a hard 0.6 g jolt sideways at each second of jolts.
+QByteArray JoltedLog(int seconds, const QList<int>& jolts) {
+    QList<QByteArray> groups = CameraLog(seconds).split('\n');
+    for (int s : jolts) groups[s * 3 + 2].replace("$GSENSOR,10,", "$GSENSOR,600,");
+    return groups.join('\n');
+}
+}  // namespace
+
+class TestTrip : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestFixture> fx_;
+    std::unique_ptr<CControlForm> form_;
+    CTripTools* tools_ = nullptr;
+
+    // Fills the list through the file dialog and double-clicks row `row`.
+    void PlayRow(const QStringList& names, int row) {
+        form_->Recordings().SetFileDialog(
+            [&](QWidget*, const QString&, const QList<FileFilter>&) -> std::optional<QStringList> {
+                QStringList paths;
+                for (const QString& n : names) paths << fx_->Path(n);
+                return paths;
+            });
+        form_->Recordings().SelectRecordings();
+        auto* list = qobject_cast<QTreeWidget*>(GetDlgItem(form_.get(), 1155));
+        list->setCurrentItem(list->topLevelItem(row));
+        emit list->itemDoubleClicked(list->topLevelItem(row), 0);
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init() {
+        fx_ = std::make_unique<TestFixture>();
+        form_ = std::make_unique<CControlForm>();
+        tools_ = new CTripTools(*form_, form_.get());
+        form_->resize(772, 1000);
+        form_->show();
+    }
+    void cleanup() {
+        form_.reset();
+        fx_.reset();
+        SetSaveFileDialog({});
+    }
+
+    void choosingAnEventSeeksBeforeIt_data() {
+        QTest::addColumn<int>("jolt");
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<int>("second");
+        QTest::addColumn<PlaybackState>("state");
+        QTest::newRow("playing") << 10 << 1 << 7 << PlaybackState::Playing;
+        QTest::newRow("paused, near the start") << 1 << 2 << 0 << PlaybackState::Paused;
+    }
+    void choosingAnEventSeeksBeforeIt() {
+        QFETCH(int, jolt);
+        QFETCH(int, presses);
+        QFETCH(int, second);
+        QFETCH(PlaybackState, state);
+        fx_->Write("a.nmea", JoltedLog(20, {jolt}));
+        PlayRow({"a.nmea"}, 0);
+        for (int i = 1; i < presses; ++i) form_->Session().PlayPause();
+        auto* events = form_->findChild<CEventsPanel*>();
+        QCOMPARE(events->topLevelItemCount(), 1);
+        // It sits below the G-sensor chart, inside the form.
+        QVERIFY(events->geometry().top() > GetDlgItem(form_.get(), 1161)->geometry().bottom());
+        QVERIFY(form_->rect().contains(events->geometry()));
+        QTest::mouseClick(events->viewport(), Qt::LeftButton, {},
+                          events->visualItemRect(events->topLevelItem(0)).center());
+        QCOMPARE(form_->Session().CurrentSecond(), second);
+        QCOMPARE(form_->Session().State(), state);
+    }
+
+    void exportWritesTheToolsBytes_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("gpx") << int(LogFormat::Gpx) << "--gpx"
+                             << "out.gpx";
+        QTest::newRow("csv") << int(LogFormat::Csv) << "--csv"
+                             << "out.csv";
+        QTest::newRow("kml") << int(LogFormat::Kml) << "--kml"
+                             << "out.kml";
+        QTest::newRow("missing folder") << int(LogFormat::Gpx) << "--gpx"
+                                        << "no/out.gpx";
+    }
+    void exportWritesTheToolsBytes() {
+        QFETCH(int, format);
+        QFETCH(QString, option);
+        QFETCH(QString, to);
+        const QString log = fx_->CopySample("REC0001.nmea", "a.nmea");
+        QMenu before;
+        tools_->AddMenuItems(before);
+        QVERIFY(!before.actions().at(1 + format)->isEnabled());  // nothing loaded yet
+        PlayRow({"a.nmea"}, 0);
+        QString suggested;
+        SetSaveFileDialog([&](QWidget*, const QString&, const QString& name, const QString&) {
+            suggested = name;
+            return fx_->Path(to);
+        });
+        QMenu menu;
+        tools_->AddMenuItems(menu);
+        menu.actions().at(1 + format)->trigger();
+        QCOMPARE(suggested, fx_->Path("a." + option.mid(2)));
+        if (to.startsWith("no/")) {
+            QCOMPARE(fx_->messages,
+                     QStringList{"Cannot write " + fx_->Path(to) + ": No such file or directory"});
+            QVERIFY(!QFile::exists(fx_->Path(to)));
+            return;
+        }
+        QCOMPARE(QProcess::execute(VANTRAIL_TRACK_TOOL, {log, option, fx_->Path("tool")}), 0);
+        QCOMPARE(fx_->Read(to), fx_->Read("tool"));
+        QVERIFY(fx_->messages.isEmpty());
+    }
+
+    void stillNamesNeverOverwrite_data() {
+        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("free") << QStringList{} << qint64{12'900} << "REC0001_00-00-12.png";
+        QTest::newRow("taken") << QStringList{"REC0001_00-00-12.png"} << qint64{12'000}
+                               << "REC0001_00-00-12-2.png";
+        QTest::newRow("twice taken")
+            << QStringList{"REC0001_00-00-12.png", "REC0001_00-00-12-2.png"} << qint64{12'000}
+            << "REC0001_00-00-12-3.png";
+        QTest::newRow("hours") << QStringList{} << qint64{3'723'000} << "REC0001_01-02-03.png";
+    }
+    void stillNamesNeverOverwrite() {
+        QFETCH(QStringList, taken);
+        QFETCH(qint64, ms);
+        QFETCH(QString, name);
+        for (const QString& t : taken) fx_->Write(t, "kept");
+        QImage image(4, 3, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QString error;
+        QCOMPARE(SaveStillImage(image, fx_->Dir(), "/clips/REC0001.MOV", ms, &error),
+                 fx_->Path(name));
+        QCOMPARE(QImage(fx_->Path(name)).pixelColor(1, 1), QColor(Qt::red));
+        for (const QString& t : taken) QCOMPARE(fx_->Read(t), QByteArray("kept"));
+    }
+
+    void stillOfWhatPlays_data() {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("clip") << "a.MOV"
+                              << "Still saved to " + StillFolder() + "/a_00-00-0";
+        QTest::newRow("log row") << "a.nmea"
+                                 << "No picture to save: the selected row is not a clip.";
+    }
+    void stillOfWhatPlays() {
+        QFETCH(QString, row);
+        QFETCH(QString, message);
+        fx_->CopySample("REC0001.MOV", "a.MOV");
+        fx_->CopySample("REC0001.nmea", "a.nmea");
+        PlayRow({row}, 0);
+        tools_->SaveStill();
+        QCOMPARE(fx_->messages.size(), 1);
+        QVERIFY2(fx_->messages[0].startsWith(message), qPrintable(fx_->messages[0]));
+        if (row.endsWith("MOV")) {
+            const QImage still(fx_->messages[0].mid(QString("Still saved to ").size()));
+            QFile::remove(fx_->messages[0].mid(QString("Still saved to ").size()));
+            // The clip's frame with the caption band below it.
+            QCOMPARE(still.width(), 640);
+            QVERIFY(still.height() > 360);
+        }
+    }
+
+    // Rows of a clip and its log count once; the trip follows a log rewritten since.
+    void tripSummaryOverTwoLogs() {
+        fx_->Write("a.nmea", JoltedLog(3, {1}));
+        fx_->Write("b.MOV", "");
+        fx_->Write("b.nmea", JoltedLog(5, {1, 3}));
+        PlayRow({"a.nmea", "b.MOV", "b.nmea"}, 0);
+        QTRY_VERIFY(tools_->TripSummaryText().startsWith("Trip: 2 logs"));
+        QCOMPARE(tools_->TripSummaryText(),
+                 "Trip: 2 logs\nentries: 8\nvalid fixes: 8\nduration: 0:00:08\n"
+                 "distance: 0.011 km\nmax speed: 50.0 km/h\npeak acceleration: 1.166 g\n"
+                 "harsh events: 3\nbump events: 0\n\nThis recording: a.nmea\n"
+                 "entries: 3\nvalid fixes: 3\nduration: 0:00:03\ndistance: 0.004 km\n"
+                 "max speed: 50.0 km/h\npeak acceleration: 1.166 g\nharsh events: 1\n"
+                 "bump events: 0\n");
+        // Long routes are thinned for the overview, from their first point to their last.
+        const TripLog day = LoadTripLog(fx_->Write("day.nmea", CameraLog(4001)).toStdString());
+        QCOMPARE(day.route.size(), size_t{1335});  // every third of 4001, and the last
+        QCOMPARE(day.route.front()[0], 25.05);
+        QCOMPARE(day.route.back()[0], 25 + 3.4 / 60);  // second 4000 reads "2503.4000"
+
+        fx_->Write("b.nmea", JoltedLog(2, {}));
+        emit qobject_cast<QTreeWidget*>(GetDlgItem(form_.get(), 1155))
+            ->itemDoubleClicked(nullptr, 0);
+        QTRY_VERIFY(tools_->TripSummaryText().startsWith("Trip: 2 logs\nentries: 5\n"));
+    }
+};
+
+QTEST_MAIN(TestTrip)
+#include "test_trip.moc"

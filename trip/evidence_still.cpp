@@ -1,0 +1,91 @@
+#include "trip/evidence_still.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMediaPlayer>
+#include <QStandardPaths>
+
+#include "app/format.h"
+#include "app/message.h"
+#include "evidence/still_caption.h"
+#include "evidence/still_frame.h"
+#include "library/recording_list.h"
+#include "playback/media_player.h"
+#include "playback/playback_session.h"
+#include "track/track.h"
+
+namespace {
+// Where the player is in its clip: the backend's own position, else the counted seconds.
+qint64 ClipTimeMs(const PlaybackSession& session) {
+    const auto* player = dynamic_cast<const CMediaPlayer*>(session.Player());
+    if (player == nullptr)
+        return 0;
+    if (const QMediaPlayer* graph = player->Graph())
+        return graph->position();
+    return qint64{player->Position()} * 1000;
+}
+}  // namespace
+
+QString StillFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + "/Vantrail";
+}
+
+QString SaveStillImage(const QImage& image, const QString& folder, const QString& clipPath,
+                       qint64 clipTimeMs, QString* error) {
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("cannot make the folder %1").arg(folder);
+        return {};
+    }
+    const qint64 s = clipTimeMs / 1000;
+    const QString stem = QStringLiteral("%1/%2_%3-%4-%5")
+                             .arg(folder, QFileInfo(clipPath).completeBaseName())
+                             .arg(s / 3600, 2, 10, QChar('0'))
+                             .arg(s / 60 % 60, 2, 10, QChar('0'))
+                             .arg(s % 60, 2, 10, QChar('0'));
+    for (int n = 1;; ++n) {
+        QFile out(n == 1 ? stem + ".png" : QStringLiteral("%1-%2.png").arg(stem).arg(n));
+        // NewOnly: the file is made by this open or not at all, so nothing is ever replaced.
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (out.exists())
+                continue;
+            *error = out.errorString();
+            return {};
+        }
+        if (image.save(&out, "PNG") && out.flush())
+            return out.fileName();
+        *error = out.errorString();
+        out.remove();
+        return {};
+    }
+}
+
+void SaveEvidenceStill(const CRecordingSelection& recordings, const PlaybackSession& session) {
+    const std::string clip = recordings.GetSelFilePath();
+    const FileKind kind = KindOfFile(clip);
+    if (!IsClip(kind)) {
+        ShowMessage("No picture to save: the selected row is not a clip.");
+        return;
+    }
+    const QString clipPath = QFile::decodeName(clip.c_str());
+    const qint64 atMs = ClipTimeMs(session);
+    const StillFrame frame = GrabStillFrame(clipPath, atMs);
+    if (frame.image.isNull()) {
+        ShowMessage(FormatText("No picture to save: %s", qUtf8Printable(frame.error)));
+        return;
+    }
+    StillCaption caption{QFileInfo(clipPath).fileName(), atMs, std::nullopt};
+    // Only the clip's own log speaks for it; a clip without one keeps the last recording's.
+    if (session.TrackPath() == LogPathFor(clip, kind)) {
+        if (const TrackEntry* entry = FindSample(const_cast<TrackEntry*>(session.Track()),
+                                                 static_cast<int32_t>(atMs / 1000)))
+            caption.sample = entry->sample;
+    }
+    QString error;
+    const QString saved = SaveStillImage(DrawStillCaption(frame.image, caption), StillFolder(),
+                                         clipPath, atMs, &error);
+    if (saved.isEmpty())
+        ShowMessage(FormatText("Cannot save the still: %s", qUtf8Printable(error)));
+    else
+        ShowMessage(FormatText("Still saved to %s", qUtf8Printable(saved)));
+}
