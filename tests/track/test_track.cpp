@@ -2,11 +2,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
 #include <memory>
 
 #include "nmea_test_util.h"
-#include "real_logs.h"
 #include "track/track.h"
 #include "track/track_export.h"
 #include "track/utc_clock.h"
@@ -129,32 +127,6 @@ private slots:
     void unreadableLogsGiveEmptyTrack() {
         for (const QString& path : {tmp_->filePath("missing.nmea"), tmp_->path(), QString()})
             QVERIFY(LoadTrack(path.toStdString(), "") == nullptr);
-    }
-
-    // Each capture loads with G-sensor lines put in; the GPS values reach the entries.
-    void realLogs_data() {
-        QTest::addColumn<QString>("name");
-        for (const QString& name : RealLogNames()) QTest::newRow(qPrintable(name)) << name;
-    }
-    void realLogs() {
-        QFETCH(QString, name);
-        const QByteArray raw = ReadRealLog(name);
-        QVERIFY(!raw.isEmpty());
-        QVERIFY(Load(raw).get() == nullptr);  // as captured, nothing closes a sample
-        const QByteArray log = WithGsensorLines(raw);
-        const Track track = Load(log);
-        const QList<TrackEntry*> list = Entries(track.get());
-        QCOMPARE(list.size(), int(log.count("$GSENSOR,")));
-        const auto fixes = std::count_if(list.begin(), list.end(), [](const TrackEntry* e) {
-            return e->sample.valid > 0 && e->sample.lat != 0;
-        });
-        // The multi-GNSS captures give their positions with GN talkers only; the binary one
-        // gives none, and nothing of it reaches the sample.
-        if (name != "neo-m8n.log" && name != "mtk-3301.log" && !name.startsWith("ublox"))
-            QVERIFY2(fixes > 0, "no fix");
-        if (name.startsWith("ublox"))
-            QCOMPARE(CheckFields(list[0]->sample, "sentences=32 valid=0 lat=0 lon=0 inview_no=0"),
-                     QString());
     }
 
     void walking() {

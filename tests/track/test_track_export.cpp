@@ -101,10 +101,9 @@ private slots:
     void golden_data() {
         QTest::addColumn<QByteArray>("log");
         QTest::addColumn<QString>("golden");
-        for (const char* name : {"bt451.log", "garmin17n.log", "gpslim236.log",
-                                 "nmea-fuzzy-cases.log", "ublox-neo-m8n.log"}) {
-            QTest::newRow(name) << WithGsensorLines(ReadRealLog(name))
-                                << QString("%1.out_nmea.txt").arg(name);
+        for (const QString& name : RealLogNames()) {
+            QTest::newRow(qPrintable(name))
+                << WithGsensorLines(ReadRealLog(name)) << name + ".out_nmea.txt";
         }
         for (const char* name : {"REC0001.nmea", "REC0002.nmea", "REC0003.nmea"}) {
             QTest::newRow(name) << ReadFile(VANTRAIL_SOURCE_DIR "/samples/" + QString(name))
