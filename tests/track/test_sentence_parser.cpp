@@ -85,8 +85,6 @@ private slots:
         row("GGA example", "$" + gga + "*47\n\r", 1,
             "sentences=1 hour=12 minute=35 second=19 hundredths=0 valid=1 hdop=0.9 "
             "altitude=545.4 lat=4807.038 lon=1131 year=126 month=11 day=5");
-        row("GGA without fix", Nmea("GPGGA,123520,,,,,0,00,,,M,,M,,"), 1,
-            "valid=0 lat=-0 lon=-0 altitude=0");
         row("GGA south, empty hemisphere",
             Nmea("GPGGA,123519.5,2503.123,S,04540.5,,1,08,0.9,1,M,1,M,,"), 1,
             "lat=-2503.123 lon=-4540.5 hundredths=5");

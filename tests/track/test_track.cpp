@@ -64,9 +64,6 @@ private slots:
         row("GSV group gets the kept VTG line again",
             kGroup + kGga + kGsa + kGsv + kRmc + kVtg2 + kGsensor,
             "sentences=59|sentences=63 speed=10.2 dir=54.7 mag_dir=34.4 sat0.prn=4 inview_no=2");
-        row("GSV group without a kept line keeps its own VTG",
-            kGga + kGsa + kGsv + kRmc + kVtg2 + kGsensor,
-            "sentences=63 speed=20 dir=100 inuse_no=0");
         row("two G-sensor lines in a row", kGroup + "$GSENSOR,500,250,-125\n",
             "sentences=59|sentences=48 x=0.5 y=0.25 z=-0.125 valid=0 lat=0 lon=0 speed=10.2 "
             "dir=54.7 year=126 month=11 day=5 hour=10 minute=20 second=30 hundredths=45");
