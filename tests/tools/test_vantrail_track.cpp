@@ -17,9 +17,9 @@
 namespace {
 // file_size_limit, when set, makes writes past that many bytes fail as on a full disk.
 ToolRun Track(const QStringList& args, const QString& dir = {}, rlim_t file_size_limit = 0) {
-    if (file_size_limit == 0)
-        return RunTool(VANTRAIL_TRACK_TOOL, args, dir);
     return RunTool(VANTRAIL_TRACK_TOOL, args, dir, [file_size_limit] {
+        if (file_size_limit == 0)
+            return;
         const rlimit limit{file_size_limit, file_size_limit};
         setrlimit(RLIMIT_FSIZE, &limit);
         std::signal(SIGXFSZ, SIG_IGN);
@@ -122,13 +122,13 @@ private slots:
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("error");
-        const QByteArray tooLarge = std::strerror(EFBIG);
-        QTest::newRow("csv") << "--csv"
-                             << "t.csv" << tooLarge;
-        QTest::newRow("events, failing as it is closed") << "--events"
-                                                         << "t.events" << tooLarge;
-        QTest::newRow("full device") << "--csv"
-                                     << "/dev/full" << QByteArray(std::strerror(ENOSPC));
+        const auto row = [](const char* name, const char* option, const char* file, int error) {
+            QTest::newRow(name) << QString(option) << QString(file)
+                                << QByteArray(std::strerror(error));
+        };
+        row("csv", "--csv", "t.csv", EFBIG);
+        row("events, failing as it is closed", "--events", "t.events", EFBIG);
+        row("full device", "--csv", "/dev/full", ENOSPC);
     }
     void writeFailures() {
         QFETCH(QString, option);
