@@ -11,9 +11,9 @@
 #include "track/utc_clock.h"
 
 namespace {
-// A log written from a compact plan: items "[n*][@|S]x,y,z", n seconds of one reading
-// (default 1); "@" puts a fix north-east before each of them, "S" one south-west. A reading
-// with a decimal point is a $GSENSORD line (g), any other a $GSENSOR line (milli-g).
+// A log written from a compact plan: items "[@|S]x,y,z", a second each; "@" puts a fix
+// north-east before its reading, "S" one south-west. A reading with a decimal point is a
+// $GSENSORD line (g), any other a $GSENSOR line (milli-g).
 struct PlannedLog {
     QByteArray bytes;
     QByteArray fixes;  // per entry: ' ', '@' or 'S'
@@ -22,29 +22,19 @@ struct PlannedLog {
 PlannedLog Plan(const QString& plan) {
     PlannedLog log;
     for (QString item : plan.split(' ', Qt::SkipEmptyParts)) {
-        int repeat = 1;
-        if (const int star = item.indexOf('*'); star > 0) {
-            repeat = item.left(star).toInt();
-            item = item.mid(star + 1);
-        }
         const char fix = item[0] == '@' || item[0] == 'S' ? item[0].toLatin1() : ' ';
         if (fix != ' ')
             item = item.mid(1);
-        const QByteArray reading =
-            (item.contains('.') ? "$GSENSORD," : "$GSENSOR,") + item.toLatin1() + "\r\n";
-        for (int i = 0; i < repeat; ++i) {
-            const QByteArray time =
-                "1200" + QByteArray::number(log.fixes.size()).rightJustified(2, '0');
-            const QByteArray where =
-                fix == 'S' ? "3346.500,S,15112.000,W" : "4807.038,N,01131.000,E";
-            if (fix != ' ') {
-                log.bytes +=
-                    Nmea("GPGGA," + time + "," + where + ",1,08,0.9,545.4,M,46.9,M,,", "\r\n") +
-                    Nmea("GPRMC," + time + ",A," + where + ",022.4,084.4,050313,003.1,W", "\r\n");
-            }
-            log.bytes += reading;
-            log.fixes += fix;
+        const QByteArray time =
+            "1200" + QByteArray::number(log.fixes.size()).rightJustified(2, '0');
+        const QByteArray where = fix == 'S' ? "3346.500,S,15112.000,W" : "4807.038,N,01131.000,E";
+        if (fix != ' ') {
+            log.bytes +=
+                Nmea("GPGGA," + time + "," + where + ",1,08,0.9,545.4,M,46.9,M,,", "\r\n") +
+                Nmea("GPRMC," + time + ",A," + where + ",022.4,084.4,050313,003.1,W", "\r\n");
         }
+        log.bytes += (item.contains('.') ? "$GSENSORD," : "$GSENSOR,") + item.toLatin1() + "\r\n";
+        log.fixes += fix;
     }
     return log;
 }
@@ -78,11 +68,12 @@ private slots:
             << 0.40 << 0.50 << "1 harsh 0.400; 6 harsh 0.500; 8 harsh 0.420";
         // Deviations up and down cancel, so the mean stays 1 g.
         QTest::newRow("x up: a pothole over two seconds each way")
-            << "2*1000,0,0 S1600,0,0 S1550,0,100 2*1000,0,0 450,0,0 400,0,0 2*1000,0,0" << 0.40
-            << 0.50 << "2 bump 0.600; 7 bump 0.600";
+            << "1000,0,0 1000,0,0 S1600,0,0 S1550,0,100 1000,0,0 1000,0,0 450,0,0 400,0,0 1000,0,0 "
+               "1000,0,0"
+            << 0.40 << 0.50 << "2 bump 0.600; 7 bump 0.600";
         QTest::newRow("y down: harsh and bump at one entry")
-            << "2*0,-1000,0 @500,-1600,0 2*0,-1000,0 0,-400,0 0,-1000,0" << 0.40 << 0.50
-            << "2 harsh 0.500; 2 bump 0.600; 5 bump 0.600";
+            << "0,-1000,0 0,-1000,0 @500,-1600,0 0,-1000,0 0,-1000,0 0,-400,0 0,-1000,0" << 0.40
+            << 0.50 << "2 harsh 0.500; 2 bump 0.600; 5 bump 0.600";
         // Equal peaks on two axes: the first one counts.
         QTest::newRow("lowered thresholds")
             << "0,0,1000 399,0,1000 0,-399,1000 0,0,1499 0,0,1000 0,0,501" << 0.39 << 0.49
