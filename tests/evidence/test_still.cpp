@@ -22,13 +22,6 @@ TrackSample Sample(int valid, double lat, double lon, double speed, double dir, 
     return s;
 }
 
-// Each line's fields joined by " | ".
-QStringList Joined(const QList<QStringList>& lines) {
-    QStringList joined;
-    for (const QStringList& fields : lines) joined << fields.join(" | ");
-    return joined;
-}
-
 QImage TestFrame(int width, int height) {
     QImage frame(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
@@ -78,7 +71,10 @@ private slots:
         QFETCH(qint64, clipMs);
         QFETCH(std::optional<TrackSample>, sample);
         QFETCH(QStringList, lines);
-        QCOMPARE(Joined(StillCaptionLines({"REC0001.MOV", clipMs, sample})), lines);
+        QStringList joined;  // each line's fields joined by " | "
+        for (const QStringList& fields : StillCaptionLines({"REC0001.MOV", clipMs, sample}))
+            joined << fields.join(" | ");
+        QCOMPARE(joined, lines);
     }
 
     // The frame stays as it was; below it a band with every text row, nothing cut off and

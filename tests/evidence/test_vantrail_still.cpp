@@ -12,19 +12,6 @@
 #include "track/track.h"
 #include "vantrail_version.h"
 
-namespace {
-
-std::optional<TrackSample> LogSample(const QString& log, int index) {
-    TrackEntry* track = LoadTrack(log.toStdString(), "");
-    std::optional<TrackSample> sample;
-    if (const TrackEntry* entry = FindSample(track, index))
-        sample = entry->sample;
-    FreeTrack(track);
-    return sample;
-}
-
-}  // namespace
-
 class TestVantrailStill : public QObject {
     Q_OBJECT
 
@@ -87,8 +74,11 @@ private slots:
         const QString clip = QFileInfo(args.filter("CLIPS/").back()).fileName();
         StillCaption caption{clip, ms, std::nullopt};
         if (!log.isEmpty()) {
-            caption.sample = LogSample(Path(log), second);
-            QVERIFY(caption.sample);
+            const std::unique_ptr<TrackEntry, decltype(&FreeTrack)> track(
+                LoadTrack(Path(log).toStdString(), ""), FreeTrack);
+            const TrackEntry* entry = FindSample(track.get(), second);
+            QVERIFY(entry != nullptr);
+            caption.sample = entry->sample;
         }
         QCOMPARE(still.convertToFormat(QImage::Format_RGB32), DrawStillCaption(top, caption));
     }
