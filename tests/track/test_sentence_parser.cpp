@@ -56,7 +56,8 @@ private slots:
         QTest::newRow("lower-case hex") << lower << int(lower.size()) << true;
         QTest::newRow("no star yet") << QByteArray("$GPGGA,1,2,3") << 0 << false;
         QTest::newRow("CR LF is not the tail") << QByteArray("$GPGGA,1*00\r\n") << 0 << false;
-        QTest::newRow("hex stops at non-hex") << QByteArray("$A*4G\n\r") << 7 << false;
+        QTest::newRow("hex stops at non-hex, none read as 00")
+            << QByteArray("$A*G1\n\r") << 7 << true;
         QTest::newRow("only what the length allows")
             << QByteArray("$A*41\n\r$B*42\n\r") << 7 << true;
     }
