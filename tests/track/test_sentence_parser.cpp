@@ -98,7 +98,8 @@ private slots:
             "lat=4807.038 lon=1131 hour=12");
         row("RMC year 89 is 2089", Nmea(rmc + "311289,003.1,W"), 1, "year=189 month=11 day=31");
         row("RMC year 90 is 1990", Nmea(rmc + "010190,003.1,W"), 1, "year=90 month=0 day=1");
-        row("RMC void, empty position", Nmea("GPRMC,123519,V,,,,,,,230394,,,N"), 1,
+        row("RMC void after a 3D fix, empty position",
+            Nmea("GPGSA,A,3,,,,,,,,,,,,,1,1,1") + Nmea("GPRMC,123519,V,,,,,,,230394,,,N"), 2,
             "valid=0 fix_mode=1 lat=-0 lon=-0 speed=0 dir=0 day=23");
         row("RMC empty date", Nmea(rmc + ",003.1,W"), 0, "sentences=0 year=126",
             "GPRMC parse error!");
