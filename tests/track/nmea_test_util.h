@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMap>
 #include <QString>
+#include <QtGlobal>
 
 #include <chrono>
 #include <cmath>
@@ -37,6 +38,15 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes) {
 inline QByteArray ReadFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The bytes checked in under tests/data/golden as name; VANTRAIL_WRITE_GOLDEN=1 first rewrites
+// them with got.
+inline QByteArray Golden(const QString& name, const QByteArray& got) {
+    const QString path = VANTRAIL_TEST_DATA "/golden/" + name;
+    if (qEnvironmentVariableIsSet("VANTRAIL_WRITE_GOLDEN"))
+        WriteFile(path, got);
+    return ReadFile(path);
 }
 
 // Doubles keep "-0" apart from "0".

@@ -2,11 +2,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
 #include <memory>
 
 #include "nmea_test_util.h"
-#include "real_logs.h"
 #include "track/track.h"
 #include "track/track_export.h"
 #include "track/utc_clock.h"
@@ -66,9 +64,6 @@ private slots:
         row("GSV group gets the kept VTG line again",
             kGroup + kGga + kGsa + kGsv + kRmc + kVtg2 + kGsensor,
             "sentences=59|sentences=63 speed=10.2 dir=54.7 mag_dir=34.4 sat0.prn=4 inview_no=2");
-        row("GSV group without a kept line keeps its own VTG",
-            kGga + kGsa + kGsv + kRmc + kVtg2 + kGsensor,
-            "sentences=63 speed=20 dir=100 inuse_no=0");
         row("two G-sensor lines in a row", kGroup + "$GSENSOR,500,250,-125\n",
             "sentences=59|sentences=48 x=0.5 y=0.25 z=-0.125 valid=0 lat=0 lon=0 speed=10.2 "
             "dir=54.7 year=126 month=11 day=5 hour=10 minute=20 second=30 hundredths=45");
@@ -85,12 +80,9 @@ private slots:
         // Lines are read 259 characters at a time: only a piece that starts with the name is
         // a G-sensor line.
         const QByteArray gsensor = "$GSENSOR,1,2,3\n";
-        row("G-sensor name at character 258", QByteArray(258, 'x') + gsensor, "");
         row("G-sensor name at character 259", QByteArray(259, 'x') + gsensor, "x=0.001");
         row("G-sensor name at character 260", QByteArray(260, 'x') + gsensor, "");
         row("G-sensor name at character 518", QByteArray(518, 'x') + gsensor, "x=0.001");
-        row("100,000-character line then a group", QByteArray(100000, 'a') + "\n" + kGroup,
-            "sentences=59");
         QByteArray lines;  // crossing the reader's block boundaries, CR LF split included
         QStringList each;
         for (int i = 0; i < 1100; ++i) {
@@ -129,65 +121,9 @@ private slots:
         QCOMPARE(CheckFields(list[1]->sample, "sentences=59"), QString());
     }
 
-    void nmeaToDegrees_data() {
-        QTest::addColumn<double>("nmea");
-        QTest::addColumn<double>("degrees");
-        QTest::newRow("48 07.038") << 4807.038 << 48.1173;
-        QTest::newRow("11 31.000") << 1131.0 << 11.516666666666667;
-        QTest::newRow("0 59.999") << 59.999 << 0.99998333333333333;
-    }
-    // Latitude and longitude alike; the sign carries through.
-    void nmeaToDegrees() {
-        QFETCH(double, nmea);
-        QFETCH(double, degrees);
-        double lat = 0;
-        double lon = 0;
-        NmeaToDegrees(nmea, -nmea, &lat, &lon);
-        QVERIFY2(std::abs(lat - degrees) < 1e-12 && std::abs(lon + degrees) < 1e-12,
-                 qPrintable(QString("%1 %2").arg(lat, 0, 'g', 17).arg(lon, 0, 'g', 17)));
-    }
-
     void unreadableLogsGiveEmptyTrack() {
         for (const QString& path : {tmp_->filePath("missing.nmea"), tmp_->path(), QString()})
             QVERIFY(LoadTrack(path.toStdString(), "") == nullptr);
-    }
-
-    // Each capture loads with G-sensor lines put in; the GPS values reach the entries.
-    void realLogs_data() {
-        QTest::addColumn<QString>("name");
-        for (const QString& name : RealLogNames()) QTest::newRow(qPrintable(name)) << name;
-    }
-    void realLogs() {
-        QFETCH(QString, name);
-        const QByteArray raw = ReadRealLog(name);
-        QVERIFY(!raw.isEmpty());
-        QVERIFY(Load(raw).get() == nullptr);  // as captured, nothing closes a sample
-        const QByteArray log = WithGsensorLines(raw);
-        const Track track = Load(log);
-        const QList<TrackEntry*> list = Entries(track.get());
-        QCOMPARE(list.size(), int(log.count("$GSENSOR,")));
-        const auto fixes = std::count_if(list.begin(), list.end(), [](const TrackEntry* e) {
-            return e->sample.valid > 0 && e->sample.lat != 0;
-        });
-        // The multi-GNSS captures give their positions with GN talkers only; the binary one
-        // gives none, and nothing of it reaches the sample.
-        if (name != "neo-m8n.log" && name != "mtk-3301.log" && !name.startsWith("ublox"))
-            QVERIFY2(fixes > 0, "no fix");
-        if (name.startsWith("ublox"))
-            QCOMPARE(CheckFields(list[0]->sample, "sentences=32 valid=0 lat=0 lon=0 inview_no=0"),
-                     QString());
-        if (name == "gpslim236.log") {
-            // GSA comes before the GSV sentences of its second, so it marks no slot in use.
-            QCOMPARE(
-                CheckFields(list[0]->sample,
-                            "sentences=63 valid=1 fix_mode=3 lat=4854.2575 lon=219.9816 "
-                            "hour=18 minute=52 second=44 year=106 month=6 day=21 "
-                            "altitude=124.4 hdop=1.7 pdop=2.8 vdop=2.2 dir=296.61 inview_no=11 "
-                            "inuse_no=0 sat0.prn=30 sat0.elevation=79 sat0.azimuth=308 "
-                            "sat0.snr=20 sat10.prn=20"),
-                QString());
-            QCOMPARE(CheckFields(list[1]->sample, "sentences=57 second=45 inview_no=0"), QString());
-        }
     }
 
     void walking() {
