@@ -79,57 +79,38 @@ private slots:
         QTest::addColumn<QByteArray>("head");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("ending");
-        QTest::addColumn<bool>("client");
         QTest::addColumn<QByteArray>("expected");
         const QByteArray whole = "HTTP/1.0 200 OK\r\n\r\n";
-        const QByteArray longer = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
-        QByteArray big;
-        for (int i = 0; i < 20000; ++i) big.append(char('a' + i % 26));
+        const QByteArray cut = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
+        const QByteArray big = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(770);
         // The zero byte sits in the first 8191-byte piece; the second piece has none.
         const QByteArray zero = QByteArray(10, 'a') + '\0' + QByteArray(8180, 'b') + "ccc";
-        QTest::newRow("20000 bytes whole")
-            << whole << big << int(RawServer::kClose) << false << big;
+        QTest::newRow("20020 bytes whole") << whole << big << int(RawServer::kClose) << big;
         QTest::newRow("zero byte ends its piece")
-            << whole << zero << int(RawServer::kClose) << false << QByteArray(10, 'a') + "ccc";
+            << whole << zero << int(RawServer::kClose) << QByteArray(10, 'a') + "ccc";
         QTest::newRow("connection dropped")
-            << longer << QByteArray("<!-- part") << int(RawServer::kClose) << false
-            << QByteArray("<!-- part");
-        QTest::newRow("time-out") << longer << QByteArray("<!-- part") << int(RawServer::kHold)
-                                  << false << QByteArray("<!-- part");
-        QTest::newRow("client, connection dropped")
-            << longer << QByteArray("<!-- part") << int(RawServer::kClose) << true
-            << QByteArray("<!-- part");
+            << cut << QByteArray("<!-- part") << int(RawServer::kClose) << QByteArray("<!-- part");
+        QTest::newRow("time-out") << cut << QByteArray("<!-- part") << int(RawServer::kHold)
+                                  << QByteArray("<!-- part");
     }
     void body() {
         QFETCH(QByteArray, head);
         QFETCH(QByteArray, body);
         QFETCH(int, ending);
-        QFETCH(bool, client);
         QFETCH(QByteArray, expected);
         RawServer server(head.toStdString(), body.toStdString(), RawServer::Ending(ending));
         QVERIFY(server.Start());
-        QByteArray got = "<null>";
-        if (client) {
-            CHttpClient c;
-            QVERIFY(
-                c.Connect("127.0.0.1", server.Port(), nullptr, nullptr, CHttpClient::kHttp, "t"));
-            QVERIFY(c.RequestGet("/", ""));
-            QCOMPARE(c.ResponseStatus(), 200);
-            got = QByteArray::fromStdString(c.ResponseBody());
-        } else {
-            CHttpRetriever retriever;
-            if (const char* page = retriever.GetPage(server.Url().c_str(), false, nullptr, 0))
-                got = page;
-        }
-        QCOMPARE(got, expected);
+        CHttpRetriever retriever;
+        const char* page = retriever.GetPage(server.Url().c_str(), false, nullptr, 0);
+        QCOMPARE(QByteArray(page ? page : "<null>"), expected);
     }
 
     void postTarget_data() {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("target");
         QTest::addColumn<bool>("secure");
-        QTest::newRow("port 8080: secure") << "http://10.0.0.1:8080/set?a=1"
-                                           << "https://10.0.0.1:8080/set?a=1" << true;
+        QTest::newRow("8080: secure") << "http://10.0.0.1:8080/s?a=1"
+                                      << "https://10.0.0.1:8080/s?a=1" << true;
         QTest::newRow("port 80: plain") << "http://cam/x"
                                         << "http://cam:80/x" << false;
     }
