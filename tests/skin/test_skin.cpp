@@ -223,7 +223,7 @@ private slots:
             QVERIFY(pressed != unpressed);
     }
 
-    void buttonStatesAndClicks() {
+    void buttonImagesAndClicks() {
         QWidget form;
         form.resize(200, 200);
         CSkinButton button(&form);
@@ -246,9 +246,6 @@ private slots:
         QTest::mouseDClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(15, 15));
         QCOMPARE(clicks.count(), 2);  // a double click counts as a second click
-    }
-
-    void missingAndDisabledImages() {
         CSkinButton missing;
         missing.resize(20, 20);
         missing.SetBitmaps(4242, 0, 0, 0, 0, 0, 1, false, 0);
