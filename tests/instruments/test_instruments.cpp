@@ -168,22 +168,6 @@ private slots:
             QCOMPARE(image.pixelColor(100, row) == kRed, entries > 1 && row == y);
     }
 
-    void gsensorCursorAndReadout() {
-        auto track = MakeTrack(60);
-        track[42].sample.x = 0.5;
-        track[42].sample.y = -1.25;
-        track[42].sample.z = 1;
-        Meter m(GSensorChart, 1185);
-        m.SetSampleList(track.data());
-        m.SetCurrentSample(&track[42]);
-        const QImage image = m.Render();
-        QCOMPARE(image.pixelColor(35 + 42 * 6, 20), kBlue);
-        QCOMPARE(image.pixelColor(35 + 42 * 6, 110), kBlue);
-        const QImage expected = Readout(
-            1185, {"x : 0.500", "y : -1.250", "z : 1.000", "index : 42"}, {kRed, kGreen, kBlue});
-        QVERIFY(SameBox(image, expected, QRect(399, 15, 100, 80)));
-    }
-
     void satelliteBars_data() {
         QTest::addColumn<int>("inView");
         QTest::addColumn<int>("snr");
@@ -216,24 +200,35 @@ private slots:
         QCOMPARE(image.pixelColor(left - 12, 115), kBlue);  // the axis stays visible
     }
 
-    void satelliteLabels() {
-        auto track = MakeTrack(1);
-        TrackSample& s = track[0].sample;
-        s.inview_no = s.inuse_no = s.valid = 1;
+    // The g-sensor's cursor, the satellite's labels, and each chart's readout of one entry.
+    void cursorLabelsAndReadouts() {
+        auto track = MakeTrack(60);
+        TrackSample& s = track[42].sample;
+        s.x = 0.5;
+        s.y = -1.25;
+        s.z = s.inview_no = s.inuse_no = s.valid = 1;
         s.sats[0] = {7, 1, 0, 0, 5};
-        track[0].index = 12;
-        Meter m(SatelliteChart, 1186);
-        m.SetCurrentSample(track.data());
-        const QImage image = m.Render();
+        Meter g(GSensorChart, 1185), sat(SatelliteChart, 1186);
+        g.SetSampleList(track.data());
+        g.SetCurrentSample(&track[42]);
+        sat.SetCurrentSample(&track[42]);
+        const QImage gImage = g.Render(), satImage = sat.Render();
+        QCOMPARE(gImage.pixelColor(35 + 42 * 6, 20), kBlue);
+        QCOMPARE(gImage.pixelColor(35 + 42 * 6, 110), kBlue);
+        const QRect readout(399, 15, 100, 80);
+        QVERIFY(SameBox(gImage,
+                        Readout(1185, {"x : 0.500", "y : -1.250", "z : 1.000", "index : 42"},
+                                {kRed, kGreen, kBlue}),
+                        readout));
+        QVERIFY(SameBox(satImage,
+                        Readout(1186, {"in view : 01", "in use : 01", "index : 42", "valid : 1"}),
+                        readout));
         const auto label = [](int top, const char* text) {
             return WithText(Face(1186), QRect(36, top, 20, 20), Qt::AlignHCenter, 18, Qt::white,
                             text);
         };
-        QVERIFY(SameBox(image, label(90, "05"), QRect(36, 90, 20, 20)));
-        QVERIFY(SameBox(image, label(117, "07"), QRect(36, 116, 20, 14)));
-        QVERIFY(SameBox(image,
-                        Readout(1186, {"in view : 01", "in use : 01", "index : 12", "valid : 1"}),
-                        QRect(399, 15, 100, 80)));
+        QVERIFY(SameBox(satImage, label(90, "05"), QRect(36, 90, 20, 20)));
+        QVERIFY(SameBox(satImage, label(117, "07"), QRect(36, 116, 20, 14)));
     }
 
     void chartsWithoutData() {  // axes only, and no readout before an entry
