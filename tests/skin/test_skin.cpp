@@ -53,41 +53,23 @@ class TestSkin : public QObject {
     Q_OBJECT
 
 private slots:
-    void controlsPlacedInPixels_data() {
-        QTest::addColumn<int>("dialog");
-        QTest::addColumn<int>("control");
-        QTest::addColumn<QRect>("pixels");
-        QTest::addColumn<bool>("visible");
-        // "System" templates: 2 px per unit both ways.
-        QTest::newRow("speedometer face") << 132 << 1158 << QRect(246, 6, 210, 210) << true;
-        QTest::newRow("hidden progress") << 132 << 1175 << QRect(788, 314, 254, 14) << false;
-        // "MS Sans Serif" 8 pt: 1.5 px across, 1.625 px down.
-        QTest::newRow("map placeholder") << 196 << 1080 << QRect(9, 11, 462, 303) << true;
-    }
-    void controlsPlacedInPixels() {
-        QFETCH(int, dialog);
-        QFETCH(int, control);
-        QFETCH(QRect, pixels);
-        QFETCH(bool, visible);
-        const auto tmpl = LoadDialogTemplate(dialog);
-        QVERIFY(tmpl.has_value());
-        QWidget page;
-        CreateDialogControls(&page, *tmpl);
-        QWidget* w = GetDlgItem(&page, control);
-        QVERIFY(w != nullptr);
-        QCOMPARE(w->geometry(), pixels);
-        QCOMPARE(w->isVisibleTo(&page), visible);
-    }
-
-    void formTemplateSizeAndKinds() {
-        const auto tmpl = LoadDialogTemplate(132);
-        QVERIFY(tmpl.has_value());
+    void dialogTemplates() {
+        const auto tmpl = LoadDialogTemplate(132), map = LoadDialogTemplate(196);
+        QVERIFY(tmpl.has_value() && map.has_value() && !LoadDialogTemplate(4242).has_value());
         QCOMPARE(tmpl->PixelSize(), QSize(1290, 742));
-        QWidget page;
+        QWidget page, mapPage;
         CreateDialogControls(&page, *tmpl,
                              [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
                                  return c.id == 1171 ? new QLabel("custom", parent) : nullptr;
                              });
+        CreateDialogControls(&mapPage, *map);
+        // "System" templates: 2 px per unit both ways; "MS Sans Serif" 8 pt: 1.5 px across,
+        // 1.625 px down.
+        QCOMPARE(GetDlgItem(&page, 1158)->geometry(), QRect(246, 6, 210, 210));
+        QCOMPARE(GetDlgItem(&page, 1175)->geometry(), QRect(788, 314, 254, 14));
+        QCOMPARE(GetDlgItem(&mapPage, 1080)->geometry(), QRect(9, 11, 462, 303));
+        QVERIFY(GetDlgItem(&page, 1158)->isVisibleTo(&page));
+        QVERIFY(!GetDlgItem(&page, 1175)->isVisibleTo(&page));
         QCOMPARE(qobject_cast<QLabel*>(GetDlgItem(&page, 1171))->text(), QString("custom"));
         QVERIFY(!GetDlgItem(&page, 1194)->isEnabled());
         auto* folder = qobject_cast<QLineEdit*>(GetDlgItem(&page, 1005));
@@ -99,7 +81,6 @@ private slots:
         for (int x = 0; x < shot.width() / 2; ++x)
             lightest = std::max(lightest, qGray(shot.pixel(x, shot.height() / 2)));
         QVERIFY(lightest - qGray(shot.pixel(shot.width() - 5, shot.height() / 2)) > 128);
-        QVERIFY(!LoadDialogTemplate(4242).has_value());
     }
 
     void regionFromMask_data() {
