@@ -232,38 +232,30 @@ private slots:
         QCOMPARE(Grab(disabled), Bitmap(1215));
     }
 
-    void checkKinds_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<bool>("afterOneClick");
-        QTest::addColumn<bool>("afterTwoClicks");
-        QTest::newRow("push button never checks") << int(CSkinButton::PushButton) << false << false;
-        QTest::newRow("check box toggles") << int(CSkinButton::CheckBox) << true << false;
-        QTest::newRow("radio stays checked") << int(CSkinButton::RadioButton) << true << true;
-    }
+    // A click, then a space: a push button never checks, a check box toggles, a radio stays
+    // checked and clears the others of its group.
     void checkKinds() {
-        QFETCH(int, kind);
-        QFETCH(bool, afterOneClick);
-        QFETCH(bool, afterTwoClicks);
-        CSkinButton button(nullptr, static_cast<CSkinButton::Kind>(kind));
-        button.resize(30, 30);
-        button.SetCheck(true);
-        QCOMPARE(button.GetCheck(), kind != CSkinButton::PushButton);
-        button.SetCheck(false);
-        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(button.GetCheck(), afterOneClick);
-        QTest::keyClick(&button, Qt::Key_Space);
-        QCOMPARE(button.GetCheck(), afterTwoClicks);
-    }
-
-    void radioGroupClearsOthers() {
         QWidget dialog;
-        CSkinButton a(&dialog, CSkinButton::RadioButton), b(&dialog, CSkinButton::RadioButton),
+        CSkinButton push(&dialog), box(&dialog, CSkinButton::CheckBox),
+            a(&dialog, CSkinButton::RadioButton), b(&dialog, CSkinButton::RadioButton),
             c(&dialog, CSkinButton::RadioButton), d(&dialog, CSkinButton::RadioButton);
-        d.SetGroupStart(true);  // a group of its own
-        d.SetCheck(true);
-        a.SetCheck(true);
+        a.SetGroupStart(true);  // a, b and c; d in a group of its own
+        d.SetGroupStart(true);
+        for (CSkinButton* checked : {&push, &box, &d, &a}) checked->SetCheck(true);
         QCoreApplication::sendPostedEvents();
-        b.SetCheck(true);
+        const auto clickThenSpace = [](CSkinButton& button) {
+            button.resize(30, 30);
+            QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(5, 5));
+            const bool once = button.GetCheck();
+            QTest::keyClick(&button, Qt::Key_Space);
+            return QList<bool>{once, button.GetCheck()};
+        };
+        QCOMPARE(clickThenSpace(box), QList<bool>({false, true}));
+        QTest::mousePress(&box, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(&box, Qt::LeftButton, {}, QPoint(5, 40));  // released off: no change
+        QVERIFY(box.GetCheck());
+        QCOMPARE(clickThenSpace(push), QList<bool>({false, false}));
+        QCOMPARE(clickThenSpace(b), QList<bool>({true, true}));
         QCoreApplication::sendPostedEvents();
         QCOMPARE(QList<bool>({a.GetCheck(), b.GetCheck(), c.GetCheck(), d.GetCheck()}),
                  QList<bool>({false, true, false, true}));
