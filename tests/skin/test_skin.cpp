@@ -53,43 +53,24 @@ class TestSkin : public QObject {
     Q_OBJECT
 
 private slots:
-    void controlsPlacedInPixels_data() {
-        QTest::addColumn<int>("dialog");
-        QTest::addColumn<int>("control");
-        QTest::addColumn<QRect>("pixels");
-        QTest::addColumn<bool>("visible");
-        // "System" templates: 2 px per unit both ways.
-        QTest::newRow("speedometer face") << 132 << 1158 << QRect(246, 6, 210, 210) << true;
-        QTest::newRow("hidden progress") << 132 << 1175 << QRect(788, 314, 254, 14) << false;
-        // "MS Sans Serif" 8 pt: 1.5 px across, 1.625 px down.
-        QTest::newRow("map placeholder") << 196 << 1080 << QRect(9, 11, 462, 303) << true;
-    }
-    void controlsPlacedInPixels() {
-        QFETCH(int, dialog);
-        QFETCH(int, control);
-        QFETCH(QRect, pixels);
-        QFETCH(bool, visible);
-        const auto tmpl = LoadDialogTemplate(dialog);
-        QVERIFY(tmpl.has_value());
-        QWidget page;
-        CreateDialogControls(&page, *tmpl);
-        QWidget* w = GetDlgItem(&page, control);
-        QVERIFY(w != nullptr);
-        QCOMPARE(w->geometry(), pixels);
-        QCOMPARE(w->isVisibleTo(&page), visible);
-    }
-
-    void formTemplateSizeAndKinds() {
-        const auto tmpl = LoadDialogTemplate(132);
-        QVERIFY(tmpl.has_value());
+    void dialogTemplates() {
+        const auto tmpl = LoadDialogTemplate(132), map = LoadDialogTemplate(196);
+        QVERIFY(tmpl.has_value() && map.has_value() && !LoadDialogTemplate(4242).has_value());
         QCOMPARE(tmpl->PixelSize(), QSize(1290, 742));
-        QWidget page;
+        QWidget page, mapPage;
         CreateDialogControls(&page, *tmpl,
                              [](const ControlTemplate& c, QWidget* parent) -> QWidget* {
                                  return c.id == 1171 ? new QLabel("custom", parent) : nullptr;
                              });
+        CreateDialogControls(&mapPage, *map);
+        // "System" templates: 2 px per unit both ways; "MS Sans Serif" 8 pt: 1.5 px across,
+        // 1.625 px down.
+        QCOMPARE(GetDlgItem(&page, 1158)->geometry(), QRect(246, 6, 210, 210));
+        QCOMPARE(GetDlgItem(&page, 1175)->geometry(), QRect(788, 314, 254, 14));
+        QCOMPARE(GetDlgItem(&mapPage, 1080)->geometry(), QRect(9, 11, 462, 303));
+        QVERIFY(GetDlgItem(&page, 1158)->isVisibleTo(&page));
+        QVERIFY(!GetDlgItem(&page, 1175)->isVisibleTo(&page));
         QCOMPARE(qobject_cast<QLabel*>(GetDlgItem(&page, 1171))->text(), QString("custom"));
-        QVERIFY(qobject_cast<QPushButton*>(GetDlgItem(&page, 1154)) != nullptr);
         QVERIFY(!GetDlgItem(&page, 1194)->isEnabled());
         auto* folder = qobject_cast<QLineEdit*>(GetDlgItem(&page, 1005));
         QVERIFY(folder->isReadOnly());
@@ -100,8 +81,6 @@ private slots:
         for (int x = 0; x < shot.width() / 2; ++x)
             lightest = std::max(lightest, qGray(shot.pixel(x, shot.height() / 2)));
         QVERIFY(lightest - qGray(shot.pixel(shot.width() - 5, shot.height() / 2)) > 128);
-        QCOMPARE(GetDlgItem(&page, 4242), nullptr);
-        QVERIFY(!LoadDialogTemplate(4242).has_value());
     }
 
     void regionFromMask_data() {
@@ -127,8 +106,6 @@ private slots:
                                << QList<QPoint>{{0, 0}, {800, 0}, {0, 600}, {800, 600}};
         QTest::newRow("centred, smaller image")
             << 1 << QSize(100, 50) << QSize(300, 200) << QList<QPoint>{{100, 75}};
-        QTest::newRow("centred, larger image")
-            << 1 << QSize(100, 50) << QSize(80, 40) << QList<QPoint>{{0, 0}};
         QTest::newRow("stretched")
             << 2 << QSize(100, 50) << QSize(300, 200) << QList<QPoint>{{0, 0}, {2, 3}};
     }
@@ -151,15 +128,9 @@ private slots:
         QCOMPARE(shot.pixelColor(marks.last() + QPoint(3, 3)), QColor(Qt::blue));
     }
 
-    void ringColours_data() {
-        QTest::addColumn<QColor>("start");
-        QTest::addColumn<QColor>("second");
-        QTest::newRow("245 reaches 255") << QColor(245, 0, 0) << QColor(255, 10, 10);
-        QTest::newRow("246 and 255 stay") << QColor(246, 10, 255) << QColor(246, 20, 255);
-    }
+    // +10 a ring per component up to 245; above, a component stays.
     void ringColours() {
-        QFETCH(QColor, start);
-        QFETCH(QColor, second);
+        const QColor start(245, 10, 246);
         QImage image(10, 8, QImage::Format_RGB32);
         image.fill(Qt::black);
         QPainter p(&image);
@@ -167,7 +138,8 @@ private slots:
         p.end();
         QCOMPARE(image.pixelColor(0, 0), start);
         QCOMPARE(image.pixelColor(9, 7), start);
-        QCOMPARE(image.pixelColor(0, 1), second);  // across only: the ends keep their rings
+        QCOMPARE(image.pixelColor(0, 1),
+                 QColor(255, 20, 246));  // across only: the ends keep theirs
     }
 
     void channelFill_data() {
@@ -191,10 +163,6 @@ private slots:
         QCOMPARE(image.pixelColor(lastColumn, 3), fill);
         QCOMPARE(image.pixelColor(lastColumn, 14), fill);
         QVERIFY(image.pixelColor(lastColumn + 1, 8) != fill);
-        // Grey rings from the edges in, along the ends too.
-        QCOMPARE(image.pixelColor(4, 17), QColor(51, 51, 51));
-        QCOMPARE(image.pixelColor(4, 8), QColor(126, 126, 126));
-        QCOMPARE(image.pixelColor(1, 8), QColor(126, 126, 126));
     }
 
     void thumbAfterRelease_data() {
@@ -231,7 +199,7 @@ private slots:
             QVERIFY(pressed != unpressed);
     }
 
-    void buttonStatesAndClicks() {
+    void buttonImagesAndClicks() {
         QWidget form;
         form.resize(200, 200);
         CSkinButton button(&form);
@@ -247,9 +215,6 @@ private slots:
         QCOMPARE(Grab(button), Bitmap(1194));
         Move(&button, QPoint(100, 100), Qt::LeftButton);  // dragged off: normal look
         QCOMPARE(Grab(button), Bitmap(1196));
-        Move(&button, QPoint(12, 12), Qt::LeftButton);
-        QCOMPARE(Grab(button), Bitmap(1194));
-        Move(&button, QPoint(100, 100), Qt::LeftButton);
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(100, 100));
         QCOMPARE(clicks.count(), 0);
         QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
@@ -257,9 +222,6 @@ private slots:
         QTest::mouseDClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(15, 15));
         QCOMPARE(clicks.count(), 2);  // a double click counts as a second click
-    }
-
-    void missingAndDisabledImages() {
         CSkinButton missing;
         missing.resize(20, 20);
         missing.SetBitmaps(4242, 0, 0, 0, 0, 0, 1, false, 0);
@@ -270,38 +232,30 @@ private slots:
         QCOMPARE(Grab(disabled), Bitmap(1215));
     }
 
-    void checkKinds_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<bool>("afterOneClick");
-        QTest::addColumn<bool>("afterTwoClicks");
-        QTest::newRow("push button never checks") << int(CSkinButton::PushButton) << false << false;
-        QTest::newRow("check box toggles") << int(CSkinButton::CheckBox) << true << false;
-        QTest::newRow("radio stays checked") << int(CSkinButton::RadioButton) << true << true;
-    }
+    // A click, then a space: a push button never checks, a check box toggles, a radio stays
+    // checked and clears the others of its group.
     void checkKinds() {
-        QFETCH(int, kind);
-        QFETCH(bool, afterOneClick);
-        QFETCH(bool, afterTwoClicks);
-        CSkinButton button(nullptr, static_cast<CSkinButton::Kind>(kind));
-        button.resize(30, 30);
-        button.SetCheck(true);
-        QCOMPARE(button.GetCheck(), kind != CSkinButton::PushButton);
-        button.SetCheck(false);
-        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(button.GetCheck(), afterOneClick);
-        QTest::keyClick(&button, Qt::Key_Space);
-        QCOMPARE(button.GetCheck(), afterTwoClicks);
-    }
-
-    void radioGroupClearsOthers() {
         QWidget dialog;
-        CSkinButton a(&dialog, CSkinButton::RadioButton), b(&dialog, CSkinButton::RadioButton),
+        CSkinButton push(&dialog), box(&dialog, CSkinButton::CheckBox),
+            a(&dialog, CSkinButton::RadioButton), b(&dialog, CSkinButton::RadioButton),
             c(&dialog, CSkinButton::RadioButton), d(&dialog, CSkinButton::RadioButton);
-        d.SetGroupStart(true);  // a group of its own
-        d.SetCheck(true);
-        a.SetCheck(true);
+        a.SetGroupStart(true);  // a, b and c; d in a group of its own
+        d.SetGroupStart(true);
+        for (CSkinButton* checked : {&push, &box, &d, &a}) checked->SetCheck(true);
         QCoreApplication::sendPostedEvents();
-        b.SetCheck(true);
+        const auto clickThenSpace = [](CSkinButton& button) {
+            button.resize(30, 30);
+            QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(5, 5));
+            const bool once = button.GetCheck();
+            QTest::keyClick(&button, Qt::Key_Space);
+            return QList<bool>{once, button.GetCheck()};
+        };
+        QCOMPARE(clickThenSpace(box), QList<bool>({false, true}));
+        QTest::mousePress(&box, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(&box, Qt::LeftButton, {}, QPoint(5, 40));  // released off: no change
+        QVERIFY(box.GetCheck());
+        QCOMPARE(clickThenSpace(push), QList<bool>({false, false}));
+        QCOMPARE(clickThenSpace(b), QList<bool>({true, true}));
         QCoreApplication::sendPostedEvents();
         QCOMPARE(QList<bool>({a.GetCheck(), b.GetCheck(), c.GetCheck(), d.GetCheck()}),
                  QList<bool>({false, true, false, true}));
