@@ -42,7 +42,8 @@ CControlForm::CControlForm(QWidget* parent) : QWidget(parent), anchors_(this) {
     SetUpInstruments();
     session_ = std::make_unique<PlaybackSession>(PlaybackSession::Parts{
         *recordings_, *this, *this, *transport_, [this](CClipPlayerEvents& events) {
-            auto* player = new CMediaPlayer(*transport_, &events);
+            // A child of the form, so that a player left for deletion goes with the form.
+            auto* player = new CMediaPlayer(*transport_, &events, this);
             player->BuildGraph();
             return ClipPlayerPtr(player);
         }});

@@ -74,8 +74,8 @@ std::string FormatPlayTime(int64_t position, int64_t duration) {
                       h(duration), m(duration), s(duration));
 }
 
-CMediaPlayer::CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events)
-    : display_(display), events_(events) {
+CMediaPlayer::CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events, QObject* parent)
+    : QObject(parent), display_(display), events_(events) {
     timer_.setInterval(kPlayerTimerMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (events_ != nullptr)
