@@ -209,8 +209,15 @@ void PlaybackSession::OnPlayerTick(CClipPlayer* from) {
 }
 
 void PlaybackSession::OnGraphNotify(CClipPlayer* from) {
-    if (from == player_.get())
-        player_->HandleGraphEvents();
+    if (from != player_.get())
+        return;
+    const bool wasPlaying = player_->GetMediaState() != MediaState::Stopped;
+    player_->HandleGraphEvents();
+    // A clip that ended with no log clock to move on (a clip without its log, or one the
+    // backend ended short of its counted length) hands over itself.
+    if (wasPlaying && player_->GetMediaState() == MediaState::Stopped &&
+        state_ == PlaybackState::Stopped)
+        NextRecording();
 }
 
 void PlaybackSession::SeekPercent(int pos) {

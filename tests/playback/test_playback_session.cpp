@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "playback/playback_session.h"
@@ -102,7 +103,12 @@ public:
         ++position;
         return TickResult::Counted;
     }
-    int HandleGraphEvents() override { return 1; }
+    bool ended = false;  // the backend has reported the clip's end
+    int HandleGraphEvents() override {
+        if (std::exchange(ended, false))
+            StopMedia();
+        return 1;
+    }
     MediaState GetMediaState() const override { return state; }
     void Dispose() override { disposed = true; }  // the test keeps every player
 };
@@ -342,6 +348,28 @@ private slots:
         });
         session_->NextRecording();
         QCOMPARE(list_.mark, 2);
+    }
+
+    // The backend's end of a clip moves on only when no log plays beside it.
+    void clipEndReportedByBackend_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("mark");
+        QTest::newRow("clip alone: the next row plays, wrapping") << QStringList{"b.MOV"} << 0;
+        QTest::newRow("clip with its log: the log plays on")
+            << QStringList{"b.MOV", "b.nmea=111"} << 1;
+    }
+    void clipEndReportedByBackend() {
+        QFETCH(QStringList, files);
+        QFETCH(int, mark);
+        Files(files + QStringList{"a.nmea=11"}, {"a.nmea", "b.MOV"}, 1);
+        session_->OpenRecording();
+        session_->PlayPause();
+        FakePlayer& player = Player();
+        player.ended = true;
+        player.events.OnGraphNotify(&player);
+        QCOMPARE(player.state, MediaState::Stopped);
+        QCOMPARE(list_.mark, mark);
+        QCOMPARE(session_->State(), PlaybackState::Playing);
     }
 
     void seekPercent_data() {
