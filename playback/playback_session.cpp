@@ -26,6 +26,13 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(path, error);
 }
 
+// What tells one version of a log from another: its size and its last write.
+std::pair<uintmax_t, std::filesystem::file_time_type> Version(const std::string& path) {
+    std::error_code error;
+    return {std::filesystem::file_size(path, error),
+            std::filesystem::last_write_time(path, error)};
+}
+
 }  // namespace
 
 void PlaybackSession::TrackDeleter::operator()(TrackEntry* first) const {
@@ -71,16 +78,23 @@ int PlaybackSession::OpenRecording() {
     StopPlayback(false);
     ReplacePlayer();
 
-    track_.reset();
-    trackPath_.clear();
+    const std::string logPath = LogPathFor(path, kind);
+    // Play runs this again right after a double-click: the log loaded then, unchanged since,
+    // is kept, and the analysis file already holds its bytes.
+    const bool reload = !track_ || logPath != trackPath_ || Version(logPath) != trackVersion_;
+    if (reload) {
+        track_.reset();
+        trackPath_.clear();
+    }
     cursor_ = nullptr;
     parts_.instruments.SetSampleList(nullptr);
     lastIndex_ = 0;
-    const std::string logPath = LogPathFor(path, kind);
     if (!FileExists(logPath))
         ShowMessage(FormatText("No NMEA File : %s", logPath.c_str()));
-    else
+    else if (reload)
         LoadLog(logPath);
+    else
+        Show(track_.get());
     if (!track_) {
         ShowMessage(FormatText("No Nmea Data : %s", logPath.c_str()));
         return -1;
@@ -91,11 +105,16 @@ int PlaybackSession::OpenRecording() {
 }
 
 void PlaybackSession::LoadLog(const std::string& logPath) {
+    trackVersion_ = Version(logPath);
     track_.reset(LoadTrack(logPath));
-    cursor_ = track_.get();
-    parts_.instruments.SetSampleList(track_.get());
     if (track_)
         trackPath_ = logPath;
+    Show(track_.get());
+}
+
+void PlaybackSession::Show(TrackEntry* track) {
+    cursor_ = track;
+    parts_.instruments.SetSampleList(track);
 }
 
 void PlaybackSession::DrawRoute() {

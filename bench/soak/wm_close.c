@@ -7,6 +7,13 @@
 #include <stdio.h>
 #include <string.h>
 
+/* A window may go away between listing and asking; that is no failure. */
+static int IgnoreErrors(Display* display, XErrorEvent* error) {
+    (void)display;
+    (void)error;
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: wm_close NAME\n");
@@ -15,6 +22,7 @@ int main(int argc, char** argv) {
     Display* display = XOpenDisplay(NULL);
     if (display == NULL)
         return 2;
+    XSetErrorHandler(IgnoreErrors);
     Window root = DefaultRootWindow(display), parent, *children = NULL;
     unsigned int count = 0, asked = 0;
     Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);

@@ -396,6 +396,23 @@ private slots:
         QCOMPARE(session_->State(), PlaybackState::Playing);
     }
 
+    // A double-click opens, then play opens again: the log is read once unless it changed.
+    void reopenKeepsAnUnchangedLog() {
+        Files({"a.nmea=111"}, {"a.nmea"}, 0);
+        session_->OpenRecording();
+        const TrackEntry* first = session_->Track();
+        fx_->Write("out_nmea.txt", "kept");
+        session_->PlayPause();
+        QCOMPARE(session_->Track(), first);
+        QCOMPARE(fx_->Read("out_nmea.txt"), QByteArray("kept"));
+        QCOMPARE(calls.filter("map:AddPolyLinePoint").size(), 6);  // the route drawn twice
+        fx_->Write("a.nmea", CameraLog(4));
+        session_->StopPlayback(false);
+        session_->PlayPause();
+        QCOMPARE(session_->LastIndex(), 3);
+        QVERIFY(fx_->Read("out_nmea.txt") != "kept");
+    }
+
     void stopRewinds() {
         Files({"a.MOV", "a.nmea=111"}, {"a.MOV"}, 0);
         session_->PlayPause();
