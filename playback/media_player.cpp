@@ -320,10 +320,11 @@ void CMediaPlayer::OnMediaError() {
     // picture, as the timer still moves the form on.
     if (durationKnown_ || !playing_)
         return;
-    ShowMessage("Failed to add RenderFile to graph");
+    // Settled before the box: the backend reports more errors while the box is open.
     playing_ = false;
     state_ = MediaState::Stopped;
     timer_.stop();
+    ShowMessage("Failed to add RenderFile to graph");
 }
 
 void CMediaPlayer::PostEvent(long code) {
