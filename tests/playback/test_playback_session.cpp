@@ -327,8 +327,8 @@ private slots:
     // The clip's own clock ends the recording; a tick of a player already replaced, or one
     // that arrives while a change of recording is under way, moves nothing.
     void clipEndMovesOnOnce() {
-        Files({"a.MOV", "a.nmea=" + QString(30, '1'), "b.nmea=11", "c.nmea=111"},
-              {"a.MOV", "b.nmea", "c.nmea"}, 0);
+        Files({"a.MOV", "a.nmea=" + QString(30, '1'), "b.MOV", "b.nmea=11", "c.nmea="},
+              {"a.MOV", "b.MOV", "c.nmea"}, 0);
         session_->PlayPause();
         FakePlayer& first = Player();
         first.duration = 1;
@@ -338,13 +338,13 @@ private slots:
         events.OnPlayerTick(&first);
         QCOMPARE(list_.mark, 1);
         QVERIFY(first.disposed);
-        events.OnPlayerTick(&first);  // late tick of the replaced player
+        Player().duration = 0;        // the new clip is at its end already
+        events.OnPlayerTick(&first);  // a late tick of the replaced player
         QCOMPARE(list_.mark, 1);
-        // A message box of the change lets the log timer tick inside it.
-        fx_->Write("b.nmea", "");
+        // The box of the next row's empty log lets the clocks tick inside it.
         SetMessageHandler([this](const std::string&, const std::string&) {
             session_->OnLogTick();
-            session_->NextRecording();
+            Player().events.OnPlayerTick(&Player());
         });
         session_->NextRecording();
         QCOMPARE(list_.mark, 2);
