@@ -8,6 +8,8 @@
 #include <QMediaPlayer>
 #include <QUrl>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -278,8 +280,14 @@ void CMediaPlayer::DropGraph() {
     pending_.clear();
     pendingSeekMs_ = -1;
     // The pipeline goes before the outputs it renders into.
+    const bool hadGraph = graph_ != nullptr;
     graph_.reset();
     audio_.reset();
+    // Each pipeline's streaming threads allocate from malloc arenas of their own, and what
+    // they free stays with the process unless handed back: a player that opens clip after
+    // clip would grow by megabytes per clip.
+    if (hadGraph)
+        malloc_trim(0);
     if (video_ != nullptr) {
         video_->Clear();
         video_->hide();

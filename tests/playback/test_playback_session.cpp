@@ -230,9 +230,6 @@ private slots:
         QTest::newRow("clip with log plays")
             << QStringList{"r.MOV", "r.nmea=111"} << 1 << PlaybackState::Playing
             << MediaState::Running << true;
-        QTest::newRow("clip with log pauses")
-            << QStringList{"r.MOV", "r.nmea=111"} << 2 << PlaybackState::Paused
-            << MediaState::Paused << false;
         QTest::newRow("clip alone plays, log timer off")
             << QStringList{"r.MOV"} << 1 << PlaybackState::Stopped << MediaState::Running << true;
         QTest::newRow("clip alone pauses")
