@@ -29,8 +29,7 @@ bool FileExists(const std::string& path) {
 // What tells one version of a log from another: its size and its last write.
 std::pair<uintmax_t, std::filesystem::file_time_type> Version(const std::string& path) {
     std::error_code error;
-    return {std::filesystem::file_size(path, error),
-            std::filesystem::last_write_time(path, error)};
+    return {std::filesystem::file_size(path, error), std::filesystem::last_write_time(path, error)};
 }
 
 }  // namespace
