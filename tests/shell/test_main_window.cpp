@@ -5,7 +5,6 @@
 
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
-#include "resources/resource_ids.h"
 #include "shell/main_dialog.h"
 #include "shell/video_page.h"
 #include "tests/support/fixture.h"
@@ -135,10 +134,6 @@ private slots:
                      "[UM_CONFIG]\nFOLDER_PATH=" + fx_->Dir().toUtf8() + "\n");
             MakeDialog();
         }
-    }
-
-    void aboutItemText() {
-        QCOMPARE(LoadResourceString(101), QString::fromUtf8("關於 Vantrail(&A)..."));
     }
 };
 
