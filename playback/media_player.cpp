@@ -37,11 +37,9 @@ DecoderCheck& CurrentDecoderCheck() {
 
 // The backend's streaming threads come and go with every clip, and each new thread would get
 // a malloc arena of its own and keep what it freed there: a player that opens clip after clip
-// would grow by megabytes a minute. A few arenas, shared, keep it flat.
-void LimitMallocArenas() {
-    static const int limited = mallopt(M_ARENA_MAX, 2);
-    (void)limited;
-}
+// would grow by megabytes a minute. A few arenas, shared from the start of the process (before
+// any thread has made its own), keep it flat.
+[[maybe_unused]] const int kMallocArenasLimited = mallopt(M_ARENA_MAX, 2);
 
 }  // namespace
 
@@ -86,7 +84,6 @@ std::string FormatPlayTime(int64_t position, int64_t duration) {
 
 CMediaPlayer::CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events, QObject* parent)
     : QObject(parent), display_(display), events_(events) {
-    LimitMallocArenas();
     timer_.setInterval(kPlayerTimerMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (events_ != nullptr)
