@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QResizeEvent>
 #include <QTreeWidget>
 
@@ -42,7 +41,8 @@ CControlForm::CControlForm(QWidget* parent) : QWidget(parent), anchors_(this) {
     SetUpInstruments();
     session_ = std::make_unique<PlaybackSession>(PlaybackSession::Parts{
         *recordings_, *this, *this, *transport_, [this](CClipPlayerEvents& events) {
-            auto* player = new CMediaPlayer(*transport_, &events);
+            // A child of the form, so that a player left for deletion goes with the form.
+            auto* player = new CMediaPlayer(*transport_, &events, this);
             player->BuildGraph();
             return ClipPlayerPtr(player);
         }});

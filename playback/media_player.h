@@ -70,7 +70,7 @@ class CMediaPlayer : public QObject, public CClipPlayer {
 
 public:
     // events may be null: nobody hears the ticks and the clip's end then.
-    CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events);
+    CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events, QObject* parent = nullptr);
     ~CMediaPlayer() override;
     CMediaPlayer(const CMediaPlayer&) = delete;
     CMediaPlayer& operator=(const CMediaPlayer&) = delete;

@@ -29,6 +29,12 @@ bool FileExists(const std::string& path) {
     return std::filesystem::exists(path, error);
 }
 
+// What tells one version of a log from another: its size and its last write.
+std::pair<uintmax_t, std::filesystem::file_time_type> Version(const std::string& path) {
+    std::error_code error;
+    return {std::filesystem::file_size(path, error), std::filesystem::last_write_time(path, error)};
+}
+
 }  // namespace
 
 void PlaybackSession::TrackDeleter::operator()(TrackEntry* first) const {
@@ -74,16 +80,23 @@ int PlaybackSession::OpenRecording() {
     StopPlayback(false);
     ReplacePlayer();
 
-    track_.reset();
-    trackPath_.clear();
+    const std::string logPath = LogPathFor(path, kind);
+    // Play runs this again right after a double-click: the log loaded then, unchanged since,
+    // is kept, and the analysis file already holds its bytes.
+    const bool reload = !track_ || logPath != trackPath_ || Version(logPath) != trackVersion_;
+    if (reload) {
+        track_.reset();
+        trackPath_.clear();
+    }
     cursor_ = nullptr;
     parts_.instruments.SetSampleList(nullptr);
     lastIndex_ = 0;
-    const std::string logPath = LogPathFor(path, kind);
     if (!FileExists(logPath))
         ShowMessage(FormatText("No NMEA File : %s", logPath.c_str()));
-    else
+    else if (reload)
         LoadLog(logPath);
+    else
+        Show(track_.get());
     if (!track_) {
         ShowMessage(FormatText("No Nmea Data : %s", logPath.c_str()));
         return -1;
@@ -94,6 +107,7 @@ int PlaybackSession::OpenRecording() {
 }
 
 void PlaybackSession::LoadLog(const std::string& logPath) {
+    trackVersion_ = Version(logPath);
     int analysis = 0;
     track_.reset(LoadTrack(logPath, theApp().StateFile("out_nmea.txt"), &analysis));
     // Opening is the one failure the user is told of; a short write is only logged.
@@ -101,10 +115,14 @@ void PlaybackSession::LoadLog(const std::string& logPath) {
         ShowMessage(AnalysisFailureText(analysis));
     else if (analysis != 0)
         WriteHistoryLog("%s\n", AnalysisFailureText(analysis));
-    cursor_ = track_.get();
-    parts_.instruments.SetSampleList(track_.get());
     if (track_)
         trackPath_ = logPath;
+    Show(track_.get());
+}
+
+void PlaybackSession::Show(TrackEntry* track) {
+    cursor_ = track;
+    parts_.instruments.SetSampleList(track);
 }
 
 void PlaybackSession::DrawRoute() {
@@ -218,8 +236,15 @@ void PlaybackSession::OnPlayerTick(CClipPlayer* from) {
 }
 
 void PlaybackSession::OnGraphNotify(CClipPlayer* from) {
-    if (from == player_.get())
-        player_->HandleGraphEvents();
+    if (from != player_.get())
+        return;
+    const bool wasPlaying = player_->GetMediaState() != MediaState::Stopped;
+    player_->HandleGraphEvents();
+    // A clip that ended with no log clock to move on (a clip without its log, or one the
+    // backend ended short of its counted length) hands over itself.
+    if (wasPlaying && player_->GetMediaState() == MediaState::Stopped &&
+        state_ == PlaybackState::Stopped)
+        NextRecording();
 }
 
 void PlaybackSession::SeekPercent(int pos) {

@@ -10,8 +10,10 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "library/recording_list.h"
 #include "playback/clip_player.h"
@@ -123,12 +125,15 @@ private:
     void OnGraphNotify(CClipPlayer* from) override;
     void ReplacePlayer();
     void LoadLog(const std::string& logPath);
+    // The cursor on track's first entry, and the instruments given the track.
+    void Show(TrackEntry* track);
     void DrawRoute();
     void ChangeRecording(bool next);
 
     Parts parts_;
     std::unique_ptr<TrackEntry, TrackDeleter> track_;
     std::string trackPath_;
+    std::pair<uintmax_t, std::filesystem::file_time_type> trackVersion_;
     TrackEntry* cursor_ = nullptr;
     int32_t lastIndex_ = 0;
     PlaybackState state_ = PlaybackState::Stopped;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QQuickWidget>
 #include <QResizeEvent>
 #include <QScreen>
 
@@ -60,6 +61,11 @@ void CVantrailDlg::InitDialog() {
         resize(screenSize_.width() - topLeft.x(), screenSize_.height() - topLeft.y());
     initialised_ = true;
 
+    // The map's browser view composes through the scene graph. A shown window that meets its
+    // first such child gets a new native window, and a close request sent to the old one is
+    // lost; a hidden one from the start gives the window its final kind before it is shown.
+    (new QQuickWidget(this))->hide();
+
     controlForm_ = std::make_unique<CControlForm>(this);
     mapWindow_ = std::make_unique<CMapDlg>(this);
     videoPage_ = std::make_unique<CVideoPage>(this);
@@ -75,6 +81,12 @@ void CVantrailDlg::InitDialog() {
     SetBackgroundMode(0);
     LoadBackground(kBlackBitmap);
     update();
+}
+
+void CVantrailDlg::done(int result) {
+    // The player feeds the video page's picture: it stops before any page can go.
+    controlForm_->Session().Shutdown();
+    CBitmapDialog::done(result);
 }
 
 void CVantrailDlg::Wire() {

@@ -30,6 +30,8 @@ public:
     // Pages for a client area of cx by cy pixels.
     void Layout(int cx, int cy);
     void ShowAboutBox();
+    // Ends the modal run; playback stops first.
+    void done(int result) override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

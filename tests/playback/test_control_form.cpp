@@ -78,6 +78,31 @@ private slots:
         QVERIFY(fx_->messages.isEmpty());
     }
 
+    // One box per failure when a double-click meets a clip the backend cannot play.
+    void brokenClipBoxes_data() {
+        QTest::addColumn<bool>("withLog");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("with its log") << true << QStringList{"Failed to add RenderFile to graph"};
+        QTest::newRow("without a log")
+            << false
+            << QStringList{"No NMEA File : @/b.nmea", "No Nmea Data : @/b.nmea",
+                           "Failed to add RenderFile to graph"};
+    }
+    void brokenClipBoxes() {
+        QFETCH(bool, withLog);
+        QFETCH(QStringList, boxes);
+        fx_->Write("b.MOV", QByteArray(4000, 'x'));
+        if (withLog)
+            fx_->Write("b.nmea", CameraLog(5));
+        SetMessageHandler([this](const std::string& text, const std::string&) {
+            fx_->messages << QString::fromStdString(text);
+            QTest::qWait(300);  // as a modal box runs the event loop
+        });
+        PlayRow({"b.MOV"}, 0);
+        QTest::qWait(1500);
+        QCOMPARE(fx_->messages, boxes.replaceInStrings("@", fx_->Dir()));
+    }
+
     // While the user holds the thumb, the log's ticks move only its drawn position.
     void heldThumbKeepsSliderButDrawPosFollows() {
         fx_->Write("a.nmea", CameraLog(10));

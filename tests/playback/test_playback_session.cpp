@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "playback/playback_session.h"
@@ -102,7 +103,12 @@ public:
         ++position;
         return TickResult::Counted;
     }
-    int HandleGraphEvents() override { return 1; }
+    bool ended = false;  // the backend has reported the clip's end
+    int HandleGraphEvents() override {
+        if (std::exchange(ended, false))
+            StopMedia();
+        return 1;
+    }
     MediaState GetMediaState() const override { return state; }
     void Dispose() override { disposed = true; }  // the test keeps every player
 };
@@ -224,9 +230,6 @@ private slots:
         QTest::newRow("clip with log plays")
             << QStringList{"r.MOV", "r.nmea=111"} << 1 << PlaybackState::Playing
             << MediaState::Running << true;
-        QTest::newRow("clip with log pauses")
-            << QStringList{"r.MOV", "r.nmea=111"} << 2 << PlaybackState::Paused
-            << MediaState::Paused << false;
         QTest::newRow("clip alone plays, log timer off")
             << QStringList{"r.MOV"} << 1 << PlaybackState::Stopped << MediaState::Running << true;
         QTest::newRow("clip alone pauses")
@@ -299,30 +302,23 @@ private slots:
         QCOMPARE(session_->State(), PlaybackState::Playing);
     }
 
-    void nextAndPreviousWrap_data() {
-        QTest::addColumn<int>("mark");
-        QTest::addColumn<bool>("next");
-        QTest::addColumn<int>("opened");
-        QTest::newRow("next on last wraps") << 2 << true << 0;
-        QTest::newRow("previous without mark") << -1 << false << 2;
-        QTest::newRow("previous on first wraps") << 0 << false << 2;
-    }
-    void nextAndPreviousWrap() {
-        QFETCH(int, mark);
-        QFETCH(bool, next);
-        QFETCH(int, opened);
-        Files({"a.nmea=1", "b.nmea=11", "c.nmea=111"}, {"a.nmea", "b.nmea", "c.nmea"}, mark);
-        next ? session_->NextRecording() : session_->PrevRecording();
-        QCOMPARE(list_.mark, opened);
-        QCOMPARE(session_->LastIndex(), opened);
+    // Next and previous open and play the row the list moves to.
+    void nextAndPrevious() {
+        Files({"a.nmea=1", "b.nmea=11", "c.nmea=111"}, {"a.nmea", "b.nmea", "c.nmea"}, 0);
+        session_->NextRecording();
+        QCOMPARE(session_->LastIndex(), 1);
+        QCOMPARE(session_->State(), PlaybackState::Playing);
+        session_->PrevRecording();
+        session_->PrevRecording();
+        QCOMPARE(session_->LastIndex(), 2);
         QCOMPARE(session_->State(), PlaybackState::Playing);
     }
 
     // The clip's own clock ends the recording; a tick of a player already replaced, or one
     // that arrives while a change of recording is under way, moves nothing.
     void clipEndMovesOnOnce() {
-        Files({"a.MOV", "a.nmea=" + QString(30, '1'), "b.nmea=11", "c.nmea=111"},
-              {"a.MOV", "b.nmea", "c.nmea"}, 0);
+        Files({"a.MOV", "a.nmea=" + QString(30, '1'), "b.MOV", "b.nmea=11", "c.nmea="},
+              {"a.MOV", "b.MOV", "c.nmea"}, 0);
         session_->PlayPause();
         FakePlayer& first = Player();
         first.duration = 1;
@@ -332,16 +328,38 @@ private slots:
         events.OnPlayerTick(&first);
         QCOMPARE(list_.mark, 1);
         QVERIFY(first.disposed);
-        events.OnPlayerTick(&first);  // late tick of the replaced player
+        Player().duration = 0;        // the new clip is at its end already
+        events.OnPlayerTick(&first);  // a late tick of the replaced player
         QCOMPARE(list_.mark, 1);
-        // A message box of the change lets the log timer tick inside it.
-        fx_->Write("b.nmea", "");
+        // The box of the next row's empty log lets the clocks tick inside it.
         SetMessageHandler([this](const std::string&, const std::string&) {
             session_->OnLogTick();
-            session_->NextRecording();
+            Player().events.OnPlayerTick(&Player());
         });
         session_->NextRecording();
         QCOMPARE(list_.mark, 2);
+    }
+
+    // The backend's end of a clip moves on only when no log plays beside it.
+    void clipEndReportedByBackend_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("mark");
+        QTest::newRow("clip alone: the next row plays, wrapping") << QStringList{"b.MOV"} << 0;
+        QTest::newRow("clip with its log: the log plays on")
+            << QStringList{"b.MOV", "b.nmea=111"} << 1;
+    }
+    void clipEndReportedByBackend() {
+        QFETCH(QStringList, files);
+        QFETCH(int, mark);
+        Files(files + QStringList{"a.nmea=11"}, {"a.nmea", "b.MOV"}, 1);
+        session_->OpenRecording();
+        session_->PlayPause();
+        FakePlayer& player = Player();
+        player.ended = true;
+        player.events.OnGraphNotify(&player);
+        QCOMPARE(player.state, MediaState::Stopped);
+        QCOMPARE(list_.mark, mark);
+        QCOMPARE(session_->State(), PlaybackState::Playing);
     }
 
     void seekPercent_data() {
@@ -366,6 +384,23 @@ private slots:
         QCOMPARE(session_->CurrentSecond(), second);
         QCOMPARE(calls.filter("player:"), player);
         QCOMPARE(session_->State(), PlaybackState::Playing);
+    }
+
+    // A double-click opens, then play opens again: the log is read once unless it changed.
+    void reopenKeepsAnUnchangedLog() {
+        Files({"a.nmea=111"}, {"a.nmea"}, 0);
+        session_->OpenRecording();
+        const TrackEntry* first = session_->Track();
+        fx_->Write("out_nmea.txt", "kept");
+        session_->PlayPause();
+        QCOMPARE(session_->Track(), first);
+        QCOMPARE(fx_->Read("out_nmea.txt"), QByteArray("kept"));
+        QCOMPARE(calls.filter("map:AddPolyLinePoint").size(), 6);  // the route drawn twice
+        fx_->Write("a.nmea", CameraLog(4));
+        session_->StopPlayback(false);
+        session_->PlayPause();
+        QCOMPARE(session_->LastIndex(), 3);
+        QVERIFY(fx_->Read("out_nmea.txt") != "kept");
     }
 
     void stopRewinds() {
