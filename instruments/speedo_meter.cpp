@@ -57,25 +57,26 @@ QImage CSpeedoMeter::LoadBitmapResource(int id) {
 }
 
 QSize CSpeedoMeter::sizeHint() const {
-    const bool chart = mode_ == GSensorChart || mode_ == SatelliteChart;
+    const bool chart =
+        mode_ == InstrumentMode::GSensorChart || mode_ == InstrumentMode::SatelliteChart;
     return chart ? QSize(470, 130) : QSize(210, 210);
 }
 
 QImage CSpeedoMeter::DrawInstrument() {
     switch (mode_) {
-        case Compass:
+        case InstrumentMode::Compass:
             return CompassFace();
-        case GSensorChart: {
+        case InstrumentMode::GSensorChart: {
             QImage canvas = GSensorBase(LoadBitmapResource(faceId_));
             PaintGSensorChart(canvas);
             return canvas;
         }
-        case SatelliteChart: {
+        case InstrumentMode::SatelliteChart: {
             QImage canvas = LoadBitmapResource(faceId_);
             PaintSatelliteChart(canvas);
             return canvas;
         }
-        case Speedometer:
+        case InstrumentMode::Speedometer:
             break;
     }
     QImage canvas = LoadBitmapResource(faceId_);

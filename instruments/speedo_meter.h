@@ -10,7 +10,7 @@
 
 struct TrackEntry;
 
-enum InstrumentMode { Speedometer = 0, Compass = 1, GSensorChart = 2, SatelliteChart = 3 };
+enum class InstrumentMode { Speedometer = 0, Compass = 1, GSensorChart = 2, SatelliteChart = 3 };
 
 class CSpeedoMeter : public QWidget {
     Q_OBJECT
@@ -63,7 +63,7 @@ private:
     int centreY_ = 0;
     int radius_ = 0;
     int faceId_ = 0;
-    InstrumentMode mode_ = Speedometer;
+    InstrumentMode mode_ = InstrumentMode::Speedometer;
     const TrackEntry* sampleList_ = nullptr;
     const TrackEntry* current_ = nullptr;
 

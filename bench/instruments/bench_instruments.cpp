@@ -19,8 +19,14 @@ struct Setup {
     InstrumentMode mode;
     int face;
 };
-constexpr Setup kInstruments[] = {
-    {Speedometer, 1159}, {Compass, 1161}, {GSensorChart, 1185}, {SatelliteChart, 1186}};
+// Indexed by the mode's value, which the benchmark arguments carry.
+constexpr Setup kInstruments[] = {{InstrumentMode::Speedometer, 1159},
+                                  {InstrumentMode::Compass, 1161},
+                                  {InstrumentMode::GSensorChart, 1185},
+                                  {InstrumentMode::SatelliteChart, 1186}};
+constexpr int64_t Arg(InstrumentMode mode) {
+    return static_cast<int64_t>(mode);
+}
 
 std::unique_ptr<CSpeedoMeter> MakeInstrument(const Setup& s, const TrackEntry* list) {
     auto meter = std::make_unique<CSpeedoMeter>();
@@ -53,17 +59,17 @@ void BM_Instrument(benchmark::State& state) {
 }
 BENCHMARK(BM_Instrument)
     ->ArgNames({"mode", "entries"})
-    ->Args({Speedometer, 3600})
-    ->Args({Compass, 3600})
-    ->Args({GSensorChart, 3600})
-    ->Args({GSensorChart, 86400})
-    ->Args({SatelliteChart, 3600})
+    ->Args({Arg(InstrumentMode::Speedometer), 3600})
+    ->Args({Arg(InstrumentMode::Compass), 3600})
+    ->Args({Arg(InstrumentMode::GSensorChart), 3600})
+    ->Args({Arg(InstrumentMode::GSensorChart), 86400})
+    ->Args({Arg(InstrumentMode::SatelliteChart), 3600})
     ->Unit(benchmark::kMicrosecond);
 
 // The first paint after a recording is opened walks the whole track and draws its traces.
 void BM_GSensorFirstPaint(benchmark::State& state) {
     std::vector<TrackEntry> track = MakeDriveTrack(static_cast<int>(state.range(0)));
-    auto meter = MakeInstrument(kInstruments[GSensorChart], track.data());
+    auto meter = MakeInstrument(kInstruments[Arg(InstrumentMode::GSensorChart)], track.data());
     QImage target(meter->size(), QImage::Format_RGB32);
     meter->SetCurrentSample(&track[0]);
     for (auto _ : state) {

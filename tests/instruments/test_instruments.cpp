@@ -96,7 +96,7 @@ private slots:
         QFETCH(QString, text);
         auto track = MakeTrack(1);
         track[0].sample.speed = speed;
-        Meter m(Speedometer, 1159);
+        Meter m(InstrumentMode::Speedometer, 1159);
         m.resize(size);
         m.SetNeedleWidth(1);
         m.SetNeedleColor(0xFFFF00u);  // 0x00BBGGRR
@@ -130,7 +130,7 @@ private slots:
         QFETCH(int, image);
         auto track = MakeTrack(1);
         track[0].sample.dir = course;
-        Meter m(Compass, 1161);
+        Meter m(InstrumentMode::Compass, 1161);
         m.SetCurrentSample(EntryOrNone(track));
         QCOMPARE(m.Render(), Face(image));
     }
@@ -157,7 +157,7 @@ private slots:
             e.sample.x = g;
             e.sample.y = e.sample.z = 5;
         }
-        Meter m(GSensorChart, 1185);
+        Meter m(InstrumentMode::GSensorChart, 1185);
         m.SetSampleList(stale.data());
         m.Render();  // the traces of a replaced list must not linger
         m.SetSampleList(track.data());
@@ -189,7 +189,7 @@ private slots:
         auto track = MakeTrack(1);
         track[0].sample.inview_no = inView;
         for (int i = 0; i < inView; ++i) track[0].sample.sats[i] = {i + 1, used, 0, 0, snr};
-        Meter m(SatelliteChart, 1186);
+        Meter m(InstrumentMode::SatelliteChart, 1186);
         m.SetCurrentSample(track.data());
         const QImage image = m.Render();
         const int left = 36 + 22 * (inView - 1);  // the last bar spans left to left + 20
@@ -208,7 +208,7 @@ private slots:
         s.y = -1.25;
         s.z = s.inview_no = s.inuse_no = s.valid = 1;
         s.sats[0] = {7, 1, 0, 0, 5};
-        Meter g(GSensorChart, 1185), sat(SatelliteChart, 1186);
+        Meter g(InstrumentMode::GSensorChart, 1185), sat(InstrumentMode::SatelliteChart, 1186);
         g.SetSampleList(track.data());
         g.SetCurrentSample(&track[42]);
         sat.SetCurrentSample(&track[42]);
@@ -233,12 +233,12 @@ private slots:
 
     void chartsWithoutData() {  // axes only, and no readout before an entry
         for (int face : {1185, 1186}) {
-            Meter m(face == 1185 ? GSensorChart : SatelliteChart, face);
+            Meter m(face == 1185 ? InstrumentMode::GSensorChart : InstrumentMode::SatelliteChart, face);
             const QImage image = m.Render();
             QCOMPARE(image.pixelColor(35, 50), kBlue);
             QVERIFY(SameBox(image, Face(face), QRect(36, 0, 434, 115)));
         }
-        Meter s(SatelliteChart, 1186);
+        Meter s(InstrumentMode::SatelliteChart, 1186);
         auto track = MakeTrack(1);  // none in view: the readout only
         s.SetCurrentSample(track.data());
         const QImage image = s.Render();
@@ -249,7 +249,7 @@ private slots:
     void missingFaceIsReportedOnEveryPaint() {
         TestFixture fixture;
         auto track = MakeTrack(3);
-        Meter m(GSensorChart, 4242);
+        Meter m(InstrumentMode::GSensorChart, 4242);
         QCOMPARE(fixture.messages, QStringList{"Error loading bitmap with ID=4242"});
         m.resize(470, 130);
         m.SetSampleList(track.data());

@@ -38,7 +38,7 @@ void Instrument(InstrumentMode mode, int face, const TrackEntry* list, const Tra
     CSpeedoMeter meter;
     meter.SetFaceBitmap(face);
     meter.SetMode(mode);
-    if (mode == Speedometer) {
+    if (mode == InstrumentMode::Speedometer) {
         meter.SetNeedleWidth(3);
         meter.SetNeedleColor(0x3F57FFu);
     }
@@ -116,22 +116,32 @@ int main(int argc, char** argv) {
     std::vector<TrackEntry> minute = MakeDriveTrack(60);
     const auto at = [&](int i) { return &hour[static_cast<size_t>(i)]; };
 
-    Instrument(Speedometer, 1159, hour.data(), nullptr, QStringLiteral("speedometer-stopped"));
+    Instrument(InstrumentMode::Speedometer, 1159, hour.data(), nullptr,
+               QStringLiteral("speedometer-stopped"));
     hour[10].sample.speed = 57.6;
-    Instrument(Speedometer, 1159, hour.data(), at(10), QStringLiteral("speedometer-57"));
+    Instrument(InstrumentMode::Speedometer, 1159, hour.data(), at(10),
+               QStringLiteral("speedometer-57"));
     hour[11].sample.speed = 123.0;
-    Instrument(Speedometer, 1159, hour.data(), at(11), QStringLiteral("speedometer-123"));
+    Instrument(InstrumentMode::Speedometer, 1159, hour.data(), at(11),
+               QStringLiteral("speedometer-123"));
     hour[12].sample.speed = 238.0;
-    Instrument(Speedometer, 1159, hour.data(), at(12), QStringLiteral("speedometer-238"));
+    Instrument(InstrumentMode::Speedometer, 1159, hour.data(), at(12),
+               QStringLiteral("speedometer-238"));
     for (int course : {0, 50, 135, 290}) {
         hour[20].sample.dir = course;
-        Instrument(Compass, 1161, hour.data(), at(20), QStringLiteral("compass-%1").arg(course));
+        Instrument(InstrumentMode::Compass, 1161, hour.data(), at(20),
+                   QStringLiteral("compass-%1").arg(course));
     }
-    Instrument(GSensorChart, 1185, nullptr, nullptr, QStringLiteral("gsensor-empty"));
-    Instrument(GSensorChart, 1185, minute.data(), &minute[42], QStringLiteral("gsensor-60"));
-    Instrument(GSensorChart, 1185, hour.data(), at(200), QStringLiteral("gsensor-3600"));
-    Instrument(SatelliteChart, 1186, nullptr, nullptr, QStringLiteral("satellites-empty"));
-    Instrument(SatelliteChart, 1186, hour.data(), at(300), QStringLiteral("satellites-12"));
+    Instrument(InstrumentMode::GSensorChart, 1185, nullptr, nullptr,
+               QStringLiteral("gsensor-empty"));
+    Instrument(InstrumentMode::GSensorChart, 1185, minute.data(), &minute[42],
+               QStringLiteral("gsensor-60"));
+    Instrument(InstrumentMode::GSensorChart, 1185, hour.data(), at(200),
+               QStringLiteral("gsensor-3600"));
+    Instrument(InstrumentMode::SatelliteChart, 1186, nullptr, nullptr,
+               QStringLiteral("satellites-empty"));
+    Instrument(InstrumentMode::SatelliteChart, 1186, hour.data(), at(300),
+               QStringLiteral("satellites-12"));
 
     Buttons();
     Slider(454, 100, 50, QStringLiteral("slider-progress-50"));
