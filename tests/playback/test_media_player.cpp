@@ -19,13 +19,15 @@ std::string Sample(const char* name) {
     return std::string(VANTRAIL_SOURCE_DIR "/samples/") + name;
 }
 
-// The control form and the video page as far as the player sees them.
-class DisplayRecorder : public CPlayerDisplay {
+// The control form, the video page and the session as far as the player sees them: the clip's
+// end is handed back as the session does, its ticks are counted by hand.
+class Recorder : public CPlayerDisplay, public CClipPlayerEvents {
 public:
     QString path;
     QString time = QStringLiteral("00:00:00 / 00:00:00");
     int progress = -1;
     bool playEnabled = false;
+    int notifications = 0;
     CVideoWindow window;
 
     void ShowPath(const QString& p) override { path = p; }
@@ -33,12 +35,6 @@ public:
     void ShowProgress(int pct, bool) override { progress = pct; }
     void EnablePlayButton() override { playEnabled = true; }
     CVideoWindow* VideoWindow() override { return &window; }
-};
-
-// Hands the clip's end back to the player as the session does; its ticks are counted by hand.
-class EventsRecorder : public CClipPlayerEvents {
-public:
-    int notifications = 0;
     void OnPlayerTick(CClipPlayer*) override {}
     void OnGraphNotify(CClipPlayer* from) override {
         ++notifications;
@@ -53,8 +49,7 @@ class TestMediaPlayer : public QObject {
 
 private:
     std::unique_ptr<TestFixture> fx_;
-    std::unique_ptr<DisplayRecorder> display_;
-    EventsRecorder events_;
+    std::unique_ptr<Recorder> display_;
     std::unique_ptr<CMediaPlayer> player_;
 
     bool WaitLoaded() {
@@ -70,9 +65,8 @@ private slots:
     void init() {
         fx_ = std::make_unique<TestFixture>();
         SetDecoderCheck([](DecoderKind) { return true; });
-        display_ = std::make_unique<DisplayRecorder>();
-        events_ = EventsRecorder{};
-        player_ = std::make_unique<CMediaPlayer>(*display_, &events_);
+        display_ = std::make_unique<Recorder>();
+        player_ = std::make_unique<CMediaPlayer>(*display_, display_.get());
     }
 
     void cleanup() {
@@ -169,7 +163,7 @@ private slots:
         QVERIFY(WaitLoaded());
         QCOMPARE(player_->DurationSeconds(), durationSeconds);
         // The end arrives as a completion event that the player hands to its events.
-        QTRY_VERIFY_WITH_TIMEOUT(events_.notifications > 0, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(display_->notifications > 0, 15000);
         QCOMPARE(player_->GetMediaState(), MediaState::Stopped);
         QCOMPARE(Shown(), QString("0 00:00:00 / 00:00:00"));
         QCOMPARE(player_->TickPosition(), TickResult::Idle);  // the timer runs on, idle
