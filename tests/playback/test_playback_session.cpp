@@ -111,8 +111,11 @@ class TestPlaybackSession : public QObject {
 
     FakePlayer& Player() { return *players_.back(); }
     // Writes the space-separated files, "name=pattern" a log of that validity pattern, a clip
-    // name an empty file; the list shows `rows` with row `mark` selected.
-    void Files(const QString& files, const QString& rows, int mark = 0) {
+    // name an empty file; the list shows `rows`, by default the first file, with row `mark`
+    // selected.
+    void Files(const QString& files, QString rows = {}, int mark = 0) {
+        if (rows.isEmpty())
+            rows = files.section(' ', 0, 0).section('=', 0, 0);
         for (const QString& f : files.split(' ', Qt::SkipEmptyParts)) {
             const QStringList parts = f.split('=');
             fx_->Write(parts[0], parts.size() > 1 ? CameraLog(parts[1]) : QByteArray());
@@ -155,40 +158,32 @@ private slots:
 
     void openRecording_data() {
         QTest::addColumn<QString>("files");
-        QTest::addColumn<QString>("row");
         QTest::addColumn<bool>("page");
         QTest::addColumn<QStringList>("messages");  // none: the recording loads
         QTest::addColumn<QString>("map");
         const QString centre = "|DrawPolyLine|Reload 0 16|MoveTo 0|RenewCursor 0";
         const QString route = "AddPolyLinePoint 0|AddPolyLinePoint 1|AddPolyLinePoint 2";
-        QTest::newRow("clip with its log") << "a.MOV a.nmea=111"
-                                           << "a.MOV" << true << QStringList{} << route + centre;
+        const QStringList none;
+        QTest::newRow("clip with its log") << "a.MOV a.nmea=111" << true << none << route + centre;
         QTest::newRow("no fix at first: centred there, left out of the route")
-            << "a.nmea=010"
-            << "a.nmea" << true << QStringList{} << "AddPolyLinePoint 1" + centre;
-        QTest::newRow("page not loaded") << "a.nmea=111"
-                                         << "a.nmea" << false << QStringList{} << "";
+            << "a.nmea=010" << true << none << "AddPolyLinePoint 1" + centre;
+        QTest::newRow("page not loaded") << "a.nmea=111" << false << none << "";
         QTest::newRow("clip without log")
-            << "c.MOV"
             << "c.MOV" << true << QStringList{"No NMEA File : @/c.nmea", "No Nmea Data : @/c.nmea"}
             << "";
         QTest::newRow("log without samples")
-            << "e.nmea="
-            << "e.nmea" << true << QStringList{"No Nmea Data : @/e.nmea"} << "";
+            << "e.nmea=" << true << QStringList{"No Nmea Data : @/e.nmea"} << "";
         QTest::newRow("unknown type")
-            << "c.Mov"
             << "c.Mov" << true << QStringList{"unknow file type..."} << "";
-        QTest::newRow("no selection") << ""
-                                      << "" << true << QStringList{"No selected File..."} << "";
+        QTest::newRow("no selection") << "" << true << QStringList{"No selected File..."} << "";
     }
     void openRecording() {
         QFETCH(QString, files);
-        QFETCH(QString, row);
         QFETCH(bool, page);
         QFETCH(QStringList, messages);
         QFETCH(QString, map);
         controls_.loaded = page;
-        Files(files, row);
+        Files(files);
         QSignalSpy loaded(session_.get(), &PlaybackSession::RecordingLoaded);
         const bool ok = messages.isEmpty();
         QCOMPARE(session_->OpenRecording(), ok ? 0 : -1);
@@ -207,23 +202,22 @@ private slots:
         QTest::addColumn<QString>("files");  // the first one is the row
         QTest::addColumn<int>("presses");
         QTest::addColumn<QString>("now");
-        QTest::newRow("log row plays")
+        QTest::newRow("log plays")
             << "r.nmea=111" << 1 << "Playing+timer clip stopped, pause, row 0";
-        QTest::newRow("log row pauses") << "r.nmea=111" << 2 << "Paused clip stopped, play, row 0";
-        QTest::newRow("log row resumes")
+        QTest::newRow("log pauses") << "r.nmea=111" << 2 << "Paused clip stopped, play, row 0";
+        QTest::newRow("log resumes")
             << "r.nmea=111" << 3 << "Playing+timer clip stopped, pause, row 0";
-        QTest::newRow("clip with log plays")
-            << "r.MOV r.nmea=111" << 1 << "Playing+timer clip running, pause, row 0";
-        QTest::newRow("clip alone pauses, log timer off")
-            << "r.MOV" << 2 << "Stopped clip paused, play, row 0";
-        QTest::newRow("log without samples: nothing plays")
+        QTest::newRow("clip+log plays")
+            << "r.MOV r.nmea=" + QString(3, '1') << 1 << "Playing+timer clip running, pause, row 0";
+        QTest::newRow("clip alone pauses") << "r.MOV" << 2 << "Stopped clip paused, play, row 0";
+        QTest::newRow("empty log: no play")
             << "r.nmea=" << 1 << "Stopped clip stopped, pause, row 0";
     }
     void playPause() {
         QFETCH(QString, files);
         QFETCH(int, presses);
         QFETCH(QString, now);
-        Files(files, files.section(' ', 0, 0).section('=', 0, 0));
+        Files(files);
         for (int i = 0; i < presses; ++i) session_->PlayPause();
         QCOMPARE(Now(), now);
         QCOMPARE(calls.filter("player:SetVolumeLevel").value(0),
@@ -247,7 +241,7 @@ private slots:
         QFETCH(QString, validity);
         QFETCH(bool, page);
         QFETCH(QString, moves);
-        Files("m.nmea=" + validity, "m.nmea");
+        Files("m.nmea=" + validity);
         session_->PlayPause();
         controls_.loaded = page;
         calls.clear();
@@ -359,7 +353,7 @@ private slots:
 
     // A double-click opens, then play opens again: the log is read once unless it changed.
     void reopenKeepsAnUnchangedLog() {
-        Files("a.nmea=111", "a.nmea");
+        Files("a.nmea=111");
         session_->OpenRecording();
         const TrackEntry* first = session_->Track();
         fx_->Write("out_nmea.txt", "kept");
@@ -375,7 +369,7 @@ private slots:
     }
 
     void stopRewinds() {
-        Files("a.MOV a.nmea=111", "a.MOV");
+        Files("a.MOV a.nmea=111");
         session_->PlayPause();
         session_->OnLogTick();
         calls.clear();
