@@ -171,8 +171,6 @@ private slots:
         QTest::newRow("clip without log")
             << "c.MOV" << true << QStringList{"No NMEA File : @/c.nmea", "No Nmea Data : @/c.nmea"}
             << "";
-        QTest::newRow("log without samples")
-            << "e.nmea=" << true << QStringList{"No Nmea Data : @/e.nmea"} << "";
         QTest::newRow("unknown type")
             << "c.Mov" << true << QStringList{"unknow file type..."} << "";
         QTest::newRow("no selection") << "" << true << QStringList{"No selected File..."} << "";
@@ -250,8 +248,9 @@ private slots:
         QCOMPARE(calls.filter("show"), (QStringList{"show 0", "show 1", "show 2"}));
     }
 
-    void logRowSliderAndHandOver() {
-        Files("a.nmea=" + QString(60, '1') + " b.nmea=111", "a.nmea b.nmea");
+    // A log row's slider follows the next entry; the tick after the last entry moves on.
+    void logRowSliderHandOverAndPrevious() {
+        Files("a.nmea=" + QString(60, '1') + " b.nmea=111 c.nmea=11", "a.nmea b.nmea c.nmea");
         session_->PlayPause();
         QList<int> seen;
         for (int tick = 0; tick < 60; ++tick) {
@@ -264,20 +263,15 @@ private slots:
         calls.clear();
         session_->OnLogTick();
         QCOMPARE(calls.first(), QString("show -"));
-        QCOMPARE(Now(), "Playing+timer clip stopped, pause, row 1");
-        QCOMPARE(session_->LastIndex(), 2);
-    }
-
-    // Next and previous open and play the row the list moves to.
-    void nextAndPrevious() {
-        Files("a.nmea=1 b.nmea=11 c.nmea=111", "a.nmea b.nmea c.nmea");
-        session_->NextRecording();
         QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
-                 "Playing+timer clip stopped, pause, row 1 of 1");
-        session_->PrevRecording();
+                 "Playing+timer clip stopped, pause, row 1 of 2");
+        // Previous opens and plays the row before, wrapping at the top.
         session_->PrevRecording();
         QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
-                 "Playing+timer clip stopped, pause, row 2 of 2");
+                 "Playing+timer clip stopped, pause, row 0 of 59");
+        session_->PrevRecording();
+        QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
+                 "Playing+timer clip stopped, pause, row 2 of 1");
     }
 
     // The clip's own clock ends the recording; a tick of a player already replaced, or one
