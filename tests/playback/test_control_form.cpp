@@ -16,9 +16,7 @@ namespace {
 struct KeyRecorder : QObject {
     int seen = 0;
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress)
-            ++seen;
-        return false;
+        return seen += event->type() == QEvent::KeyPress, false;
     }
 };
 }  // namespace
@@ -57,14 +55,11 @@ private slots:
         fx_.reset();
     }
 
-    void startsStoppedAndLogsItsStart() {
+    // The form starts stopped and logs its start; a double-click plays the clip with its log
+    // through the real player.
+    void doubleClickPlaysClipAndLog() {
         QCOMPARE(form_->Session().State(), PlaybackState::Stopped);
         QVERIFY(fx_->Read("History.log").endsWith("\ttest\r\n\r\n"));
-        QVERIFY(fx_->messages.isEmpty());
-    }
-
-    // A double-click plays the clip with its log through the real player.
-    void doubleClickPlaysClipAndLog() {
         fx_->CopySample("REC0001.MOV", "a.MOV");
         fx_->CopySample("REC0001.nmea", "a.nmea");
         PlayRow({"a.MOV", "a.nmea"}, 0);
@@ -115,26 +110,24 @@ private slots:
     }
 
     void plainKeysAreConsumed_data() {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QKeyCombination>("key");
         QTest::addColumn<bool>("consumed");
-        QTest::newRow("down arrow") << int(Qt::Key_Down) << int(Qt::NoModifier) << true;
-        QTest::newRow("enter") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
-        QTest::newRow("alt combination") << int(Qt::Key_F) << int(Qt::AltModifier) << false;
+        QTest::newRow("down arrow") << QKeyCombination(Qt::Key_Down) << true;
+        QTest::newRow("enter") << QKeyCombination(Qt::Key_Return) << true;
+        QTest::newRow("alt combination") << (Qt::AltModifier | Qt::Key_F) << false;
     }
     void plainKeysAreConsumed() {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
+        QFETCH(QKeyCombination, key);
         QFETCH(bool, consumed);
         // Filters on the list itself run after the application-wide one of the form.
         KeyRecorder recorder;
         Item(1155)->installEventFilter(&recorder);
-        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers));
+        QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
         QCoreApplication::sendEvent(Item(1155), &press);
         QCOMPARE(recorder.seen == 0, consumed);
     }
 
-    void dropAnywhereRefillsTheList() {
+    void dropAnywhereRefillsTheListThatGrows() {
         const QString clip = fx_->Write("a.MOV", "");
         const QString odd = fx_->Write("b.Mov", "");
         form_->show();
@@ -148,10 +141,7 @@ private slots:
         QCoreApplication::sendEvent(target, &drop);
         QCOMPARE(form_->Recordings().RowCount(), 1);
         QCOMPARE(qobject_cast<QLineEdit*>(Item(1005))->text(), fx_->Dir());
-    }
-
-    void listGrowsWithTheForm() {
-        form_->show();
+        // The list grows with the form.
         const QRect before = Item(1155)->geometry();
         form_->resize(form_->width(), form_->height() + 120);
         QCOMPARE(Item(1155)->geometry(), before.adjusted(0, 0, 0, 120));
