@@ -214,6 +214,7 @@ private slots:
         QTest::newRow("next wraps") << 3 << 2 << true << 0;
         QTest::newRow("previous from none") << 3 << -1 << false << 2;
         QTest::newRow("previous wraps") << 3 << 0 << false << 2;
+        QTest::newRow("previous to the first") << 3 << 1 << false << 0;
         QTest::newRow("empty list") << 0 << -1 << true << -1;
     }
     void nextAndPrevious() {
