@@ -10,7 +10,6 @@
 #include "skin/bitmap_dialog.h"
 #include "skin/dialog_template.h"
 #include "skin/pro_slider_ctrl.h"
-#include "skin/region_from_bitmap.h"
 #include "skin/skin_button.h"
 
 namespace {
@@ -21,19 +20,6 @@ QImage Bitmap(int id) {
 
 QImage Grab(QWidget& w) {
     return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-// A white-keyed mask black where the rectangles are, and the region they should give.
-void AddMaskRow(const char* name, const QList<QRect>& black) {
-    QImage image(30, 10, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QRegion region;
-    QPainter p(&image);
-    for (const QRect& r : black) {
-        p.fillRect(r, Qt::black);
-        region += r;
-    }
-    QTest::newRow(name) << image << region;
 }
 
 void Move(QWidget* w, const QPoint& pos, Qt::MouseButtons buttons) {
@@ -83,20 +69,6 @@ private slots:
         QVERIFY(lightest - qGray(shot.pixel(shot.width() - 5, shot.height() / 2)) > 128);
     }
 
-    void regionFromMask_data() {
-        QTest::addColumn<QImage>("mask");
-        QTest::addColumn<QRegion>("region");
-        AddMaskRow("run in the last column ends the row", {QRect(29, 3, 1, 1), QRect(0, 4, 2, 1)});
-        AddMaskRow("run from 5 to the end", {QRect(5, 2, 25, 1)});
-        AddMaskRow("key pixel last", {QRect(5, 2, 24, 1)});
-        QTest::newRow("no bitmap") << QImage() << QRegion();
-    }
-    void regionFromMask() {
-        QFETCH(QImage, mask);
-        QFETCH(QRegion, region);
-        QCOMPARE(RegionFromBitmap(mask, Qt::white), region);
-    }
-
     void background_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QSize>("image");
@@ -104,8 +76,6 @@ private slots:
         QTest::addColumn<QList<QPoint>>("marks");
         QTest::newRow("tiled") << 0 << QSize(800, 600) << QSize(1000, 700)
                                << QList<QPoint>{{0, 0}, {800, 0}, {0, 600}, {800, 600}};
-        QTest::newRow("centred, smaller image")
-            << 1 << QSize(100, 50) << QSize(300, 200) << QList<QPoint>{{100, 75}};
         QTest::newRow("stretched")
             << 2 << QSize(100, 50) << QSize(300, 200) << QList<QPoint>{{0, 0}, {2, 3}};
     }
@@ -126,20 +96,6 @@ private slots:
         const QImage shot = Grab(dialog);
         for (const QPoint& mark : marks) QCOMPARE(shot.pixelColor(mark), QColor(Qt::red));
         QCOMPARE(shot.pixelColor(marks.last() + QPoint(3, 3)), QColor(Qt::blue));
-    }
-
-    // +10 a ring per component up to 245; above, a component stays.
-    void ringColours() {
-        const QColor start(245, 10, 246);
-        QImage image(10, 8, QImage::Format_RGB32);
-        image.fill(Qt::black);
-        QPainter p(&image);
-        CProSliderCtrl::DrawRings(p, QRect(0, 0, 10, 8), start, false, Qt::Horizontal);
-        p.end();
-        QCOMPARE(image.pixelColor(0, 0), start);
-        QCOMPARE(image.pixelColor(9, 7), start);
-        QCOMPARE(image.pixelColor(0, 1),
-                 QColor(255, 20, 246));  // across only: the ends keep theirs
     }
 
     void channelFill_data() {
@@ -165,40 +121,6 @@ private slots:
         QVERIFY(image.pixelColor(lastColumn + 1, 8) != fill);
     }
 
-    void thumbAfterRelease_data() {
-        QTest::addColumn<QPoint>("press");
-        QTest::addColumn<QPoint>("release");
-        QTest::addColumn<bool>("held");
-        const QPoint thumb(227, 9);  // the thumb sits mid-way
-        QTest::newRow("released on the thumb: hover look") << thumb << thumb << true;
-        QTest::newRow("released off the slider: normal look") << thumb << QPoint(227, 40) << true;
-        QTest::newRow("click on the channel: no hold") << QPoint(20, 9) << QPoint(20, 9) << false;
-    }
-    void thumbAfterRelease() {
-        QFETCH(QPoint, press);
-        QFETCH(QPoint, release);
-        QFETCH(bool, held);
-        CProSliderCtrl slider, reference;
-        for (CProSliderCtrl* s : {&slider, &reference}) {
-            s->resize(454, 18);
-            s->setRange(0, 100);
-            s->setValue(50);
-            ShowWindow(*s);
-        }
-        QTest::mousePress(&slider, Qt::LeftButton, {}, press);
-        QCOMPARE(slider.ThumbHeld(), held);
-        const QImage pressed = Grab(slider);
-        QTest::mouseRelease(&slider, Qt::LeftButton, {}, release);
-        QVERIFY(!slider.ThumbHeld());
-        // Looks like the same slider never pressed, with the mouse where the release left it.
-        reference.setValue(slider.value());
-        Move(&reference, release, Qt::NoButton);
-        const QImage unpressed = Grab(reference);
-        QCOMPARE(Grab(slider), unpressed);
-        if (held)
-            QVERIFY(pressed != unpressed);
-    }
-
     void buttonImagesAndClicks() {
         QWidget form;
         form.resize(200, 200);
@@ -222,14 +144,6 @@ private slots:
         QTest::mouseDClick(&button, Qt::LeftButton, {}, QPoint(15, 15));
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(15, 15));
         QCOMPARE(clicks.count(), 2);  // a double click counts as a second click
-        CSkinButton missing;
-        missing.resize(20, 20);
-        missing.SetBitmaps(4242, 0, 0, 0, 0, 0, 1, false, 0);
-        QCOMPARE(Grab(missing).pixelColor(10, 10), missing.palette().color(QPalette::Button));
-        CSkinButton disabled;
-        disabled.SetBitmaps(1215, 1215, 1215, 0, 1215, 1214, 0, false, 0);
-        disabled.setEnabled(false);
-        QCOMPARE(Grab(disabled), Bitmap(1215));
     }
 
     // A click, then a space: a push button never checks, a check box toggles, a radio stays
