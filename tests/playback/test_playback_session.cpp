@@ -75,18 +75,13 @@ public:
         return state = state == MediaState::Running ? MediaState::Paused : MediaState::Running, 1;
     }
     int StopMedia() override {
-        calls << "player:StopMedia";
         state = MediaState::Stopped;
         position = 0;
         return 1;
     }
-    void SeekToSecond(int32_t s) override {
-        calls << QString("player:SeekToSecond %1").arg(position = s);
-    }
+    void SeekToSecond(int32_t s) override { position = s; }
     int32_t SecondsAtPercent(int pos) const override { return pos * duration / 100; }
-    int SetVolumeLevel(int level) override {
-        return calls << QString("player:SetVolumeLevel %1").arg(level), 1;
-    }
+    int SetVolumeLevel(int) override { return 1; }
     TickResult TickPosition() override {
         return state != MediaState::Running ? TickResult::Idle
                : position >= duration       ? TickResult::ReachedEnd
@@ -195,35 +190,6 @@ private slots:
             QCOMPARE(QString::fromStdString(session_->TrackPath()), fx_->Path("a.nmea"));
     }
 
-    // Successive presses of the play button from Stopped.
-    void playPause_data() {
-        QTest::addColumn<QString>("files");  // the first one is the row
-        QTest::addColumn<int>("presses");
-        QTest::addColumn<QString>("now");
-        QTest::newRow("log plays")
-            << "r.nmea=111" << 1 << "Playing+timer clip stopped, pause, row 0";
-        QTest::newRow("log pauses") << "r.nmea=111" << 2 << "Paused clip stopped, play, row 0";
-        QTest::newRow("log resumes")
-            << "r.nmea=111" << 3 << "Playing+timer clip stopped, pause, row 0";
-        QTest::newRow("clip+log plays")
-            << "r.MOV r.nmea=" + QString(3, '1') << 1 << "Playing+timer clip running, pause, row 0";
-        QTest::newRow("clip alone pauses") << "r.MOV" << 2 << "Stopped clip paused, play, row 0";
-        QTest::newRow("empty log: no play")
-            << "r.nmea=" << 1 << "Stopped clip stopped, pause, row 0";
-    }
-    void playPause() {
-        QFETCH(QString, files);
-        QFETCH(int, presses);
-        QFETCH(QString, now);
-        Files(files);
-        for (int i = 0; i < presses; ++i) session_->PlayPause();
-        QCOMPARE(Now(), now);
-        QCOMPARE(calls.filter("player:SetVolumeLevel").value(0),
-                 now.contains("stopped,") ? "" : "player:SetVolumeLevel 7");
-        // Pausing and resuming keep the cursor.
-        QCOMPARE(session_->CurrentSecond(), session_->Track() ? 0 : -1);
-    }
-
     // The marker moves to the next entry only when it and the one shown now both have a fix.
     void markerFollowsFixedSamples_data() {
         QTest::addColumn<QString>("validity");
@@ -321,30 +287,6 @@ private slots:
         QCOMPARE(session_->State(), PlaybackState::Playing);
     }
 
-    void seekPercent_data() {
-        QTest::addColumn<QString>("row");
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<int>("second");
-        QTest::addColumn<QString>("player");
-        QTest::newRow("log row") << "a.nmea" << 50 << 20 << "";
-        QTest::newRow("clip") << "a.MOV" << 50 << 10 << "player:SeekToSecond 10";
-        QTest::newRow("clip, past the log's end")
-            << "a.MOV" << 100 << -1 << "player:SeekToSecond 20";
-    }
-    void seekPercent() {
-        QFETCH(QString, row);
-        QFETCH(int, pos);
-        QFETCH(int, second);
-        QFETCH(QString, player);
-        Files("a.MOV a.nmea=" + QString(20 + 20 * row.endsWith("nmea"), '1'), row);
-        session_->PlayPause();
-        calls.clear();
-        session_->SeekPercent(pos);
-        QCOMPARE(session_->CurrentSecond(), second);
-        QCOMPARE(calls.filter("player:").join('|'), player);
-        QCOMPARE(session_->State(), PlaybackState::Playing);
-    }
-
     // A double-click opens, then play opens again: the log is read once unless it changed.
     void reopenKeepsAnUnchangedLog() {
         Files("a.nmea=111");
@@ -360,18 +302,6 @@ private slots:
         session_->PlayPause();
         QCOMPARE(session_->LastIndex(), 3);
         QVERIFY(fx_->Read("out_nmea.txt") != "kept");
-    }
-
-    void stopRewinds() {
-        Files("a.MOV a.nmea=111");
-        session_->PlayPause();
-        session_->OnLogTick();
-        calls.clear();
-        controls_.slider = 40;
-        session_->StopPlayback(true);
-        QCOMPARE(calls, (QStringList{"show 0", "player:SeekToSecond 0", "player:StopMedia"}));
-        QCOMPARE(Now() + QString(" at %1").arg(controls_.slider),
-                 "Stopped clip stopped, play, row 0 at 0");
     }
 };
 
