@@ -153,29 +153,23 @@ private slots:
 
     void openRecording_data() {
         QTest::addColumn<QString>("files");
-        QTest::addColumn<bool>("page");
         QTest::addColumn<QStringList>("messages");  // none: the recording loads
         QTest::addColumn<QString>("map");
         const QString centre = "|DrawPolyLine|Reload 0 16|MoveTo 0|RenewCursor 0";
         const QString route = "AddPolyLinePoint 0|AddPolyLinePoint 1|AddPolyLinePoint 2";
         const QStringList none;
-        QTest::newRow("clip with its log") << "a.MOV a.nmea=111" << true << none << route + centre;
+        QTest::newRow("clip with its log") << "a.MOV a.nmea=111" << none << route + centre;
         QTest::newRow("no fix at first: centred there, left out of the route")
-            << "a.nmea=010" << true << none << "AddPolyLinePoint 1" + centre;
-        QTest::newRow("page not loaded") << "a.nmea=111" << false << none << "";
+            << "a.nmea=010" << none << "AddPolyLinePoint 1" + centre;
         QTest::newRow("clip without log")
-            << "c.MOV" << true << QStringList{"No NMEA File : @/c.nmea", "No Nmea Data : @/c.nmea"}
-            << "";
-        QTest::newRow("unknown type")
-            << "c.Mov" << true << QStringList{"unknow file type..."} << "";
-        QTest::newRow("no selection") << "" << true << QStringList{"No selected File..."} << "";
+            << "c.MOV" << QStringList{"No NMEA File : @/c.nmea", "No Nmea Data : @/c.nmea"} << "";
+        QTest::newRow("unknown type") << "c.Mov" << QStringList{"unknow file type..."} << "";
+        QTest::newRow("no selection") << "" << QStringList{"No selected File..."} << "";
     }
     void openRecording() {
         QFETCH(QString, files);
-        QFETCH(bool, page);
         QFETCH(QStringList, messages);
         QFETCH(QString, map);
-        controls_.loaded = page;
         Files(files);
         QSignalSpy loaded(session_.get(), &PlaybackSession::RecordingLoaded);
         const bool ok = messages.isEmpty();
@@ -215,8 +209,8 @@ private slots:
     }
 
     // A log row's slider follows the next entry; the tick after the last entry moves on.
-    void logRowSliderHandOverAndPrevious() {
-        Files("a.nmea=" + QString(60, '1') + " b.nmea=111 c.nmea=11", "a.nmea b.nmea c.nmea");
+    void logRowSliderAndHandOver() {
+        Files("a.nmea=" + QString(60, '1') + " b.nmea=111", "a.nmea b.nmea");
         session_->PlayPause();
         QList<int> seen;
         for (int tick = 0; tick < 60; ++tick) {
@@ -231,13 +225,6 @@ private slots:
         QCOMPARE(calls.first(), QString("show -"));
         QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
                  "Playing+timer clip stopped, pause, row 1 of 2");
-        // Previous opens and plays the row before, wrapping at the top.
-        session_->PrevRecording();
-        QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
-                 "Playing+timer clip stopped, pause, row 0 of 59");
-        session_->PrevRecording();
-        QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
-                 "Playing+timer clip stopped, pause, row 2 of 1");
     }
 
     // The clip's own clock ends the recording; a tick of a player already replaced, or one
