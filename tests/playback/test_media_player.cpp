@@ -92,7 +92,6 @@ private slots:
         QCOMPARE(player_->BuildGraph(), 0);
         Open(Sample("REC0004.MOV"));
         QVERIFY(WaitLoaded());
-        QCOMPARE(Shown(), QString("0 00:00:00 / 00:00:00"));
         player_->SetDuration(durationMs);
         TickResult result = TickResult::Idle;
         for (int i = 0; i < ticks; ++i) result = player_->TickPosition();
