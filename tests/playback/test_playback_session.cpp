@@ -75,18 +75,13 @@ public:
         return state = state == MediaState::Running ? MediaState::Paused : MediaState::Running, 1;
     }
     int StopMedia() override {
-        calls << "player:StopMedia";
         state = MediaState::Stopped;
         position = 0;
         return 1;
     }
-    void SeekToSecond(int32_t s) override {
-        calls << QString("player:SeekToSecond %1").arg(position = s);
-    }
+    void SeekToSecond(int32_t s) override { position = s; }
     int32_t SecondsAtPercent(int pos) const override { return pos * duration / 100; }
-    int SetVolumeLevel(int level) override {
-        return calls << QString("player:SetVolumeLevel %1").arg(level), 1;
-    }
+    int SetVolumeLevel(int) override { return 1; }
     TickResult TickPosition() override {
         return state != MediaState::Running ? TickResult::Idle
                : position >= duration       ? TickResult::ReachedEnd
@@ -158,29 +153,23 @@ private slots:
 
     void openRecording_data() {
         QTest::addColumn<QString>("files");
-        QTest::addColumn<bool>("page");
         QTest::addColumn<QStringList>("messages");  // none: the recording loads
         QTest::addColumn<QString>("map");
         const QString centre = "|DrawPolyLine|Reload 0 16|MoveTo 0|RenewCursor 0";
         const QString route = "AddPolyLinePoint 0|AddPolyLinePoint 1|AddPolyLinePoint 2";
         const QStringList none;
-        QTest::newRow("clip with its log") << "a.MOV a.nmea=111" << true << none << route + centre;
+        QTest::newRow("clip with its log") << "a.MOV a.nmea=111" << none << route + centre;
         QTest::newRow("no fix at first: centred there, left out of the route")
-            << "a.nmea=010" << true << none << "AddPolyLinePoint 1" + centre;
-        QTest::newRow("page not loaded") << "a.nmea=111" << false << none << "";
+            << "a.nmea=010" << none << "AddPolyLinePoint 1" + centre;
         QTest::newRow("clip without log")
-            << "c.MOV" << true << QStringList{"No NMEA File : @/c.nmea", "No Nmea Data : @/c.nmea"}
-            << "";
-        QTest::newRow("unknown type")
-            << "c.Mov" << true << QStringList{"unknow file type..."} << "";
-        QTest::newRow("no selection") << "" << true << QStringList{"No selected File..."} << "";
+            << "c.MOV" << QStringList{"No NMEA File : @/c.nmea", "No Nmea Data : @/c.nmea"} << "";
+        QTest::newRow("unknown type") << "c.Mov" << QStringList{"unknow file type..."} << "";
+        QTest::newRow("no selection") << "" << QStringList{"No selected File..."} << "";
     }
     void openRecording() {
         QFETCH(QString, files);
-        QFETCH(bool, page);
         QFETCH(QStringList, messages);
         QFETCH(QString, map);
-        controls_.loaded = page;
         Files(files);
         QSignalSpy loaded(session_.get(), &PlaybackSession::RecordingLoaded);
         const bool ok = messages.isEmpty();
@@ -191,37 +180,6 @@ private slots:
         // A failure before the stop leaves the player; any later outcome replaces it.
         QCOMPARE(int(players_.size()), ok || messages[0].startsWith("No N") ? 2 : 1);
         QCOMPARE(session_->LastIndex(), ok ? 2 : 0);
-        if (ok)
-            QCOMPARE(QString::fromStdString(session_->TrackPath()), fx_->Path("a.nmea"));
-    }
-
-    // Successive presses of the play button from Stopped.
-    void playPause_data() {
-        QTest::addColumn<QString>("files");  // the first one is the row
-        QTest::addColumn<int>("presses");
-        QTest::addColumn<QString>("now");
-        QTest::newRow("log plays")
-            << "r.nmea=111" << 1 << "Playing+timer clip stopped, pause, row 0";
-        QTest::newRow("log pauses") << "r.nmea=111" << 2 << "Paused clip stopped, play, row 0";
-        QTest::newRow("log resumes")
-            << "r.nmea=111" << 3 << "Playing+timer clip stopped, pause, row 0";
-        QTest::newRow("clip+log plays")
-            << "r.MOV r.nmea=" + QString(3, '1') << 1 << "Playing+timer clip running, pause, row 0";
-        QTest::newRow("clip alone pauses") << "r.MOV" << 2 << "Stopped clip paused, play, row 0";
-        QTest::newRow("empty log: no play")
-            << "r.nmea=" << 1 << "Stopped clip stopped, pause, row 0";
-    }
-    void playPause() {
-        QFETCH(QString, files);
-        QFETCH(int, presses);
-        QFETCH(QString, now);
-        Files(files);
-        for (int i = 0; i < presses; ++i) session_->PlayPause();
-        QCOMPARE(Now(), now);
-        QCOMPARE(calls.filter("player:SetVolumeLevel").value(0),
-                 now.contains("stopped,") ? "" : "player:SetVolumeLevel 7");
-        // Pausing and resuming keep the cursor.
-        QCOMPARE(session_->CurrentSecond(), session_->Track() ? 0 : -1);
     }
 
     // The marker moves to the next entry only when it and the one shown now both have a fix.
@@ -249,8 +207,8 @@ private slots:
     }
 
     // A log row's slider follows the next entry; the tick after the last entry moves on.
-    void logRowSliderHandOverAndPrevious() {
-        Files("a.nmea=" + QString(60, '1') + " b.nmea=111 c.nmea=11", "a.nmea b.nmea c.nmea");
+    void logRowSliderAndHandOver() {
+        Files("a.nmea=" + QString(60, '1') + " b.nmea=111", "a.nmea b.nmea");
         session_->PlayPause();
         QList<int> seen;
         for (int tick = 0; tick < 60; ++tick) {
@@ -265,13 +223,6 @@ private slots:
         QCOMPARE(calls.first(), QString("show -"));
         QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
                  "Playing+timer clip stopped, pause, row 1 of 2");
-        // Previous opens and plays the row before, wrapping at the top.
-        session_->PrevRecording();
-        QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
-                 "Playing+timer clip stopped, pause, row 0 of 59");
-        session_->PrevRecording();
-        QCOMPARE(Now() + QString(" of %1").arg(session_->LastIndex()),
-                 "Playing+timer clip stopped, pause, row 2 of 1");
     }
 
     // The clip's own clock ends the recording; a tick of a player already replaced, or one
@@ -321,30 +272,6 @@ private slots:
         QCOMPARE(session_->State(), PlaybackState::Playing);
     }
 
-    void seekPercent_data() {
-        QTest::addColumn<QString>("row");
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<int>("second");
-        QTest::addColumn<QString>("player");
-        QTest::newRow("log row") << "a.nmea" << 50 << 20 << "";
-        QTest::newRow("clip") << "a.MOV" << 50 << 10 << "player:SeekToSecond 10";
-        QTest::newRow("clip, past the log's end")
-            << "a.MOV" << 100 << -1 << "player:SeekToSecond 20";
-    }
-    void seekPercent() {
-        QFETCH(QString, row);
-        QFETCH(int, pos);
-        QFETCH(int, second);
-        QFETCH(QString, player);
-        Files("a.MOV a.nmea=" + QString(20 + 20 * row.endsWith("nmea"), '1'), row);
-        session_->PlayPause();
-        calls.clear();
-        session_->SeekPercent(pos);
-        QCOMPARE(session_->CurrentSecond(), second);
-        QCOMPARE(calls.filter("player:").join('|'), player);
-        QCOMPARE(session_->State(), PlaybackState::Playing);
-    }
-
     // A double-click opens, then play opens again: the log is read once unless it changed.
     void reopenKeepsAnUnchangedLog() {
         Files("a.nmea=111");
@@ -360,18 +287,6 @@ private slots:
         session_->PlayPause();
         QCOMPARE(session_->LastIndex(), 3);
         QVERIFY(fx_->Read("out_nmea.txt") != "kept");
-    }
-
-    void stopRewinds() {
-        Files("a.MOV a.nmea=111");
-        session_->PlayPause();
-        session_->OnLogTick();
-        calls.clear();
-        controls_.slider = 40;
-        session_->StopPlayback(true);
-        QCOMPARE(calls, (QStringList{"show 0", "player:SeekToSecond 0", "player:StopMedia"}));
-        QCOMPARE(Now() + QString(" at %1").arg(controls_.slider),
-                 "Stopped clip stopped, play, row 0 at 0");
     }
 };
 
