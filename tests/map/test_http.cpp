@@ -48,27 +48,17 @@ private slots:
     }
 
     // The header block alone: the transfer ends before the body, which may never end.
-    void headers_data() {
-        QTest::addColumn<QString>("statusLine");  // "" for no server
-        QTest::addColumn<int>("status");
-        QTest::newRow("HTTP/1.1 401, endless body") << "HTTP/1.1 401 Unauthorized" << 401;
-        QTest::newRow("no headers") << "" << 0;
-    }
     void headers() {
-        QFETCH(QString, statusLine);
-        QFETCH(int, status);
+        const QByteArray statusLine = "HTTP/1.1 401 Unauthorized";
         RawServer server(statusLine.toStdString() + "\r\nContent-Type: text/html\r\n\r\n", "",
                          RawServer::kEndless);
         QVERIFY(server.Start());
-        const std::string url = statusLine.isEmpty()
-                                    ? "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/"
-                                    : server.Url();
         CHttpRetriever retriever;
-        const char* block = retriever.GetHeaders(url.c_str());
-        QCOMPARE(retriever.GetStatusCode(), status);
+        const char* block = retriever.GetHeaders(server.Url().c_str());
+        QCOMPARE(retriever.GetStatusCode(), 401);
         // The block is zero-separated lines: the status line comes first, without its CR LF.
-        QCOMPARE(QString::fromLatin1(block ? block : ""), statusLine);
-        QCOMPARE(retriever.FindHeader("content-type") != nullptr, status != 0);
+        QCOMPARE(QByteArray(block ? block : ""), statusLine);
+        QVERIFY(retriever.FindHeader("content-type") != nullptr);
         QVERIFY(retriever.FindHeader("x-missing") == nullptr);
         QVERIFY(server.BodySent() < RawServer::kEndlessCap);
     }
@@ -81,10 +71,9 @@ private slots:
         QTest::addColumn<QByteArray>("expected");
         const QByteArray whole = "HTTP/1.0 200 OK\r\n\r\n";
         const QByteArray cut = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
-        const QByteArray big = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(770);
-        // The zero byte sits in the first 8191-byte piece; the second piece has none.
+        // The zero byte sits in the first 8191-byte piece; the second piece has none, and is
+        // kept after the first.
         const QByteArray zero = QByteArray(10, 'a') + '\0' + QByteArray(8180, 'b') + "ccc";
-        QTest::newRow("20020 bytes whole") << whole << big << int(RawServer::kClose) << big;
         QTest::newRow("zero byte ends its piece")
             << whole << zero << int(RawServer::kClose) << QByteArray(10, 'a') + "ccc";
         QTest::newRow("time-out") << cut << QByteArray("<!-- part") << int(RawServer::kHold)
@@ -113,8 +102,7 @@ private slots:
 
     // The request on the wire. Credentials wait for the server to ask.
     void clientWire_data() {
-        QTest::addColumn<int>(
-            "kind");  // 0 form POST, 1 GET with a cookie, 2/3 multipart field/file
+        QTest::addColumn<int>("kind");  // 0 form POST, 2/3 multipart field/file
         QTest::addColumn<QByteArrayList>("head");
         QTest::addColumn<QByteArray>("body");
         const QByteArray multipart =
@@ -127,9 +115,6 @@ private slots:
                               "Content-Type: application/x-www-form-urlencoded",
                               "Referer: http://127.0.0.1/ref", "User-Agent: t"}
             << QByteArray("a=1&b=two");
-        QTest::newRow("GET with a cookie")
-            << 1 << QByteArrayList{"GET /dir/page?q=1 HTTP/1.0", "Cookie: sid=abc123"}
-            << QByteArray();
         QTest::newRow("multipart field")
             << 2 << QByteArrayList{"POST /upload HTTP/1.0", multipart} << part + "\r\n\r\ny" + end;
         QTest::newRow("multipart file")
@@ -151,9 +136,6 @@ private slots:
                 c.AddArgument("b", "two");
                 QVERIFY(c.RequestPost("/form", "http://127.0.0.1/ref"));
                 QCOMPARE(QString::fromStdString(c.ResponseBody()), "ok");
-            } else if (kind == 1) {
-                c.AddCookie("sid", "abc123");
-                QVERIFY(c.RequestGet("/dir/page?q=1", ""));
             } else {
                 c.AddArgument("x", kind == 2 ? "y" : path.toStdString(), kind - 2);
                 QVERIFY(c.RequestPostMultiParts("/upload", ""));
@@ -165,9 +147,7 @@ private slots:
         QVERIFY2(got.startsWith(head[0] + "\r\n") && !got.contains("Authorization:"), got);
         for (const QByteArray& line : head.mid(1))
             QVERIFY2(got.contains("\r\n" + line + "\r\n"), line);
-        QVERIFY2(body.isEmpty() ||
-                     got.contains("\r\nContent-Length: " + QByteArray::number(body.size())),
-                 got);
+        QVERIFY2(got.contains("\r\nContent-Length: " + QByteArray::number(body.size())), got);
     }
 
     void clientFailures() {

@@ -97,25 +97,13 @@ private:
     std::mutex mutex_;
     int status_ = 200;
     std::string body_;
-    int requests_ = 0;
     int viewRequests_ = 0;  // those of the browser view, not of discovery's fetches
-    // A map window's bridge after discovery found the recorder page; until the page has
-    // completed, resizing the map calls nothing and shows nothing.
-    bool StartWithRecorder(CMapBridge& bridge, CMapDlg& window) {
-        theApp().mapUrls[0] = http_.Url("/zavomap.html");
-        SetConnectionProbe([] { return true; });
-        bridge.ResizeMap();  // no document yet
-        bridge.StartMap(&window);
-        bridge.ResizeMap();
-        return WaitFor([&] { return bridge.PageLoaded(); }, 15000) && fixture_->messages.isEmpty();
-    }
 
 private slots:
     void initTestCase() {
         http_.server.Get(
             "/zavomap.html", [this](const httplib::Request& request, httplib::Response& r) {
                 std::lock_guard<std::mutex> lock(mutex_);
-                ++requests_;
                 if (request.get_header_value("User-Agent") != "Qent Software HTTP Retriever 1.0")
                     ++viewRequests_;
                 r.status = status_;
@@ -133,7 +121,7 @@ private slots:
         std::lock_guard<std::mutex> lock(mutex_);
         status_ = 200;
         body_ = kRecorderPage;
-        requests_ = viewRequests_ = 0;
+        viewRequests_ = 0;
     }
     void cleanup() {
         SetConnectionProbe({});
@@ -154,7 +142,15 @@ private slots:
     void scriptCalls() {
         CMapDlg dlg;
         CMapBridge bridge;
-        QVERIFY(StartWithRecorder(bridge, dlg));
+        // Discovery finds the recorder page; until the page has completed, resizing the map
+        // calls nothing and shows nothing.
+        theApp().mapUrls[0] = http_.Url("/zavomap.html");
+        SetConnectionProbe([] { return true; });
+        bridge.ResizeMap();  // no document yet
+        bridge.StartMap(&dlg);
+        bridge.ResizeMap();
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
+        QVERIFY(fixture_->messages.isEmpty());
         bridge.Reload(24.123456, 121.5, 16);
         bridge.MoveTo(0.0, 0.0);
         bridge.RenewCursor(25.0, -121.1234567);
@@ -296,8 +292,6 @@ private slots:
         QCOMPARE(HistoryWithoutTimes(*fixture_),
                  ExpectedHistory(QStringList(messages).replaceInStrings("@URL@", url)));
         std::lock_guard<std::mutex> lock(mutex_);
-        if (status < 0)
-            QCOMPARE(requests_, 0);
         QCOMPARE(viewRequests_ > 0, configuredUrlTried);
         QVERIFY(fixture_->messages.isEmpty());
     }
