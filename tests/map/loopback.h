@@ -70,8 +70,8 @@ inline int UnusedPort() {
 
 // Answers each request, one connection at a time, with a fixed head and the start of a body,
 // then by its ending: closes the connection, or streams filler without end (up to kEndlessCap
-// bytes). Keeps the bytes of each request as
-// they arrived (readable once Stop() has joined) and counts the body bytes it got out.
+// bytes). Keeps the bytes of each request as they arrived (readable once Stop() has joined) and
+// counts the body bytes it got out.
 class RawServer {
 public:
     enum Ending { kClose, kEndless };
