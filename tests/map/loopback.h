@@ -3,7 +3,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -70,12 +69,12 @@ inline int UnusedPort() {
 }
 
 // Answers each request, one connection at a time, with a fixed head and the start of a body,
-// then by its ending: closes the connection, holds it open until the client gives up, or
-// streams filler without end (up to kEndlessCap bytes). Keeps the bytes of each request as
-// they arrived (readable once Stop() has joined) and counts the body bytes it got out.
+// then by its ending: closes the connection, or streams filler without end (up to kEndlessCap
+// bytes). Keeps the bytes of each request as they arrived (readable once Stop() has joined) and
+// counts the body bytes it got out.
 class RawServer {
 public:
-    enum Ending { kClose, kHold, kEndless };
+    enum Ending { kClose, kEndless };
     static constexpr long long kEndlessCap = 64LL << 20;
 
     explicit RawServer(std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\n",
@@ -118,16 +117,6 @@ private:
                 return;
             bodySent_ += n;
         }
-        // Until the client closes its end. One that never gives up gets more body after a
-        // while, so a missing time-out shows in what it read.
-        char buffer[256];
-        pollfd p{client, POLLIN, 0};
-        int ready = 1;
-        while (ending_ != kClose && (ready = poll(&p, 1, 30000)) > 0 &&
-               recv(client, buffer, sizeof buffer, 0) > 0) {
-        }
-        if (ready == 0)
-            (void)send(client, "late", 4, MSG_NOSIGNAL);
     }
     static QByteArray ReadRequest(int client) {
         static const QRegularExpression length("\r\ncontent-length: *(\\d+)",

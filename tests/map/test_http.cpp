@@ -48,28 +48,17 @@ private slots:
     }
 
     // The header block alone: the transfer ends before the body, which may never end.
-    void headers_data() {
-        QTest::addColumn<QString>("statusLine");  // "" for no server
-        QTest::addColumn<int>("status");
-        QTest::newRow("HTTP/1.1 401, endless body") << "HTTP/1.1 401 Unauthorized" << 401;
-        QTest::newRow("HTTP/1.0 200") << "HTTP/1.0 200 OK" << 200;
-        QTest::newRow("no headers") << "" << 0;
-    }
     void headers() {
-        QFETCH(QString, statusLine);
-        QFETCH(int, status);
+        const QByteArray statusLine = "HTTP/1.1 401 Unauthorized";
         RawServer server(statusLine.toStdString() + "\r\nContent-Type: text/html\r\n\r\n", "",
                          RawServer::kEndless);
         QVERIFY(server.Start());
-        const std::string url = statusLine.isEmpty()
-                                    ? "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/"
-                                    : server.Url();
         CHttpRetriever retriever;
-        const char* block = retriever.GetHeaders(url.c_str());
-        QCOMPARE(retriever.GetStatusCode(), status);
+        const char* block = retriever.GetHeaders(server.Url().c_str());
+        QCOMPARE(retriever.GetStatusCode(), 401);
         // The block is zero-separated lines: the status line comes first, without its CR LF.
-        QCOMPARE(QString::fromLatin1(block ? block : ""), statusLine);
-        QCOMPARE(retriever.FindHeader("content-type") != nullptr, status != 0);
+        QCOMPARE(QByteArray(block ? block : ""), statusLine);
+        QVERIFY(retriever.FindHeader("content-type") != nullptr);
         QVERIFY(retriever.FindHeader("x-missing") == nullptr);
         QVERIFY(server.BodySent() < RawServer::kEndlessCap);
     }
@@ -78,49 +67,25 @@ private slots:
     void body_data() {
         QTest::addColumn<QByteArray>("head");
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("ending");
         QTest::addColumn<QByteArray>("expected");
         const QByteArray whole = "HTTP/1.0 200 OK\r\n\r\n";
         const QByteArray cut = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n";
-        const QByteArray big = QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(770);
-        // The zero byte sits in the first 8191-byte piece; the second piece has none.
+        // The zero byte sits in the first 8191-byte piece; the second piece has none, and is
+        // kept after the first.
         const QByteArray zero = QByteArray(10, 'a') + '\0' + QByteArray(8180, 'b') + "ccc";
-        QTest::newRow("20020 bytes whole") << whole << big << int(RawServer::kClose) << big;
-        QTest::newRow("zero byte ends its piece")
-            << whole << zero << int(RawServer::kClose) << QByteArray(10, 'a') + "ccc";
+        QTest::newRow("zero byte ends its piece") << whole << zero << QByteArray(10, 'a') + "ccc";
         QTest::newRow("connection dropped")
-            << cut << QByteArray("<!-- part") << int(RawServer::kClose) << QByteArray("<!-- part");
-        QTest::newRow("time-out") << cut << QByteArray("<!-- part") << int(RawServer::kHold)
-                                  << QByteArray("<!-- part");
+            << cut << QByteArray("<!-- part") << QByteArray("<!-- part");
     }
     void body() {
         QFETCH(QByteArray, head);
         QFETCH(QByteArray, body);
-        QFETCH(int, ending);
         QFETCH(QByteArray, expected);
-        RawServer server(head.toStdString(), body.toStdString(), RawServer::Ending(ending));
+        RawServer server(head.toStdString(), body.toStdString());
         QVERIFY(server.Start());
         CHttpRetriever retriever;
         const char* page = retriever.GetPage(server.Url().c_str(), false, nullptr, 0);
         QCOMPARE(QByteArray(page ? page : "<null>"), expected);
-    }
-
-    void postTarget_data() {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<bool>("secure");
-        QTest::newRow("8080: secure") << "http://10.0.0.1:8080/s?a=1"
-                                      << "https://10.0.0.1:8080/s?a=1" << true;
-        QTest::newRow("port 80: plain") << "http://cam/x"
-                                        << "http://cam:80/x" << false;
-    }
-    void postTarget() {
-        QFETCH(QString, url);
-        QFETCH(QString, target);
-        QFETCH(bool, secure);
-        const PostTarget t = PostTargetFor(url.toStdString());
-        QCOMPARE(QString::fromStdString(t.url), target);
-        QCOMPARE(t.secure, secure);
     }
 
     // Off port 80 a POST speaks TLS, which the plain loopback server cannot answer.
@@ -134,8 +99,7 @@ private slots:
 
     // The request on the wire. Credentials wait for the server to ask.
     void clientWire_data() {
-        QTest::addColumn<int>(
-            "kind");  // 0 form POST, 1 GET with a cookie, 2/3 multipart field/file
+        QTest::addColumn<int>("kind");  // 0 form POST, 2/3 multipart field/file
         QTest::addColumn<QByteArrayList>("head");
         QTest::addColumn<QByteArray>("body");
         const QByteArray multipart =
@@ -148,9 +112,6 @@ private slots:
                               "Content-Type: application/x-www-form-urlencoded",
                               "Referer: http://127.0.0.1/ref", "User-Agent: t"}
             << QByteArray("a=1&b=two");
-        QTest::newRow("GET with a cookie")
-            << 1 << QByteArrayList{"GET /dir/page?q=1 HTTP/1.0", "Cookie: sid=abc123"}
-            << QByteArray();
         QTest::newRow("multipart field")
             << 2 << QByteArrayList{"POST /upload HTTP/1.0", multipart} << part + "\r\n\r\ny" + end;
         QTest::newRow("multipart file")
@@ -172,9 +133,6 @@ private slots:
                 c.AddArgument("b", "two");
                 QVERIFY(c.RequestPost("/form", "http://127.0.0.1/ref"));
                 QCOMPARE(QString::fromStdString(c.ResponseBody()), "ok");
-            } else if (kind == 1) {
-                c.AddCookie("sid", "abc123");
-                QVERIFY(c.RequestGet("/dir/page?q=1", ""));
             } else {
                 c.AddArgument("x", kind == 2 ? "y" : path.toStdString(), kind - 2);
                 QVERIFY(c.RequestPostMultiParts("/upload", ""));
@@ -186,26 +144,7 @@ private slots:
         QVERIFY2(got.startsWith(head[0] + "\r\n") && !got.contains("Authorization:"), got);
         for (const QByteArray& line : head.mid(1))
             QVERIFY2(got.contains("\r\n" + line + "\r\n"), line);
-        QVERIFY2(body.isEmpty() ||
-                     got.contains("\r\nContent-Length: " + QByteArray::number(body.size())),
-                 got);
-    }
-
-    void cookieUrl_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("url");
-        QTest::newRow("HTTPS port 0") << 2 << 0 << "https://cam.local/cgi/set";
-        QTest::newRow("FTP port 21") << 0 << 21 << "cam.local:21/cgi/set";
-        QTest::newRow("HTTP port 8080") << 1 << 8080 << "http://cam.local:8080/cgi/set";
-    }
-    void cookieUrl() {
-        QFETCH(int, kind);
-        QFETCH(int, port);
-        QFETCH(QString, url);
-        CHttpClient client;
-        QVERIFY(client.Connect("cam.local", port, nullptr, nullptr, kind, "t"));
-        QCOMPARE(QString::fromStdString(client.CookieUrl("/cgi/set")), url);
+        QVERIFY2(got.contains("\r\nContent-Length: " + QByteArray::number(body.size())), got);
     }
 
     void clientFailures() {

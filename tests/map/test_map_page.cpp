@@ -2,7 +2,6 @@
 // engine, and our own map page.
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -98,25 +97,13 @@ private:
     std::mutex mutex_;
     int status_ = 200;
     std::string body_;
-    int requests_ = 0;
     int viewRequests_ = 0;  // those of the browser view, not of discovery's fetches
-    // A map window's bridge after discovery found the recorder page; until the page has
-    // completed, resizing the map calls nothing and shows nothing.
-    bool StartWithRecorder(CMapBridge& bridge, CMapDlg& window) {
-        theApp().mapUrls[0] = http_.Url("/zavomap.html");
-        SetConnectionProbe([] { return true; });
-        bridge.ResizeMap();  // no document yet
-        bridge.StartMap(&window);
-        bridge.ResizeMap();
-        return WaitFor([&] { return bridge.PageLoaded(); }, 15000) && fixture_->messages.isEmpty();
-    }
 
 private slots:
     void initTestCase() {
         http_.server.Get(
             "/zavomap.html", [this](const httplib::Request& request, httplib::Response& r) {
                 std::lock_guard<std::mutex> lock(mutex_);
-                ++requests_;
                 if (request.get_header_value("User-Agent") != "Qent Software HTTP Retriever 1.0")
                     ++viewRequests_;
                 r.status = status_;
@@ -134,7 +121,7 @@ private slots:
         std::lock_guard<std::mutex> lock(mutex_);
         status_ = 200;
         body_ = kRecorderPage;
-        requests_ = viewRequests_ = 0;
+        viewRequests_ = 0;
     }
     void cleanup() {
         SetConnectionProbe({});
@@ -155,7 +142,15 @@ private slots:
     void scriptCalls() {
         CMapDlg dlg;
         CMapBridge bridge;
-        QVERIFY(StartWithRecorder(bridge, dlg));
+        // Discovery finds the recorder page; until the page has completed, resizing the map
+        // calls nothing and shows nothing.
+        theApp().mapUrls[0] = http_.Url("/zavomap.html");
+        SetConnectionProbe([] { return true; });
+        bridge.ResizeMap();  // no document yet
+        bridge.StartMap(&dlg);
+        bridge.ResizeMap();
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
+        QVERIFY(fixture_->messages.isEmpty());
         bridge.Reload(24.123456, 121.5, 16);
         bridge.MoveTo(0.0, 0.0);
         bridge.RenewCursor(25.0, -121.1234567);
@@ -235,36 +230,16 @@ private slots:
         QCOMPARE(at("zavoMap.route.getLatLngs().length"), 0.0);
         QCOMPARE(Eval(page, place).toString(), "25.037 121.5702 25.0370 121.5702");
 
-        // Driving events: a marker of its kind and its text for each event with a position.
+        // Driving events: a marker with its text for each event with a position.
         bridge.ShowEvents({{25.0352, 121.5671, "harsh", 0.523, 95, "12:03:04"},
                            {25.0370, 121.5702, "bump", 1.2, 120, ""},
                            {0, 0, "harsh", 0.8, 130, ""}});
-        QCOMPARE(Eval(page,
-                      "['harsh', 'bump'].map(function (k) {"
-                      "return document.querySelectorAll('.event-' + k).length; }).join()")
-                     .toString(),
-                 "1,1");
         QCOMPARE(Eval(page, R"(zavoMap.events.getLayers().map(function (m) {
                    return m.getLatLng().lat + ' ' + m.getTooltip().getContent().textContent;
                  }).join('|'))")
                      .toString(),
                  "25.0352 Harsh driving, 0.52 g\n12:03:04 UTC, second 95|"
                  "25.037 Bump, 1.20 g\nsecond 120");
-
-        // The whole trip: every route drawn, the current one thicker and brighter.
-        bridge.ShowTripRoutes({{{25.0, 121.5}, {25.01, 121.51}},
-                               {{25.02, 121.52}, {25.03, 121.53}, {25.04, 121.54}},
-                               {{25.05, 121.55}, {25.06, 121.56}}},
-                              1);
-        QCOMPARE(Eval(page, R"([].map.call(document.querySelectorAll('.leaflet-trip-pane path'),
-                   function (p) {
-                     var s = getComputedStyle(p);
-                     return [parseFloat(p.getAttribute('stroke-width')), parseFloat(s.strokeOpacity)];
-                   }).every(function (w, i, all) {
-                     return all.length === 3 && (i === 1 || (w[0] < all[1][0] && w[1] < all[1][1]));
-                   }))")
-                     .toBool(),
-                 true);
         QCOMPARE(bridge.Document()->Script().LastFailure(), QString());
     }
     void startMap_data() {
@@ -279,12 +254,9 @@ private slots:
         const QStringList found = {kFound};
         const QStringList notFound = {"connect IP: @URL@!", "Get page error!!",
                                       "Useful IP not found!!", "IP @URL@ is used!"};
-        QFile bundled(":/map/zavomap.html");
-        QVERIFY(bundled.open(QIODevice::ReadOnly));
 
         QTest::newRow("no connection") << -1 << kMarker << QStringList{"m_InetFlag: 2"} << false;
         QTest::newRow("the 40 marker bytes") << 200 << kMarker << noProxy + found << true;
-        QTest::newRow("our own page") << 200 << bundled.readAll() << noProxy + found << true;
         QTest::newRow("leading blank") << 200 << " " + kMarker << noProxy + notFound << false;
         QTest::newRow("other case") << 200 << kMarker.toUpper() << noProxy + notFound << false;
         QTest::newRow("401: proxy, tried all the same, our page instead")
@@ -320,8 +292,6 @@ private slots:
         QCOMPARE(HistoryWithoutTimes(*fixture_),
                  ExpectedHistory(QStringList(messages).replaceInStrings("@URL@", url)));
         std::lock_guard<std::mutex> lock(mutex_);
-        if (status < 0)
-            QCOMPARE(requests_, 0);
         QCOMPARE(viewRequests_ > 0, configuredUrlTried);
         QVERIFY(fixture_->messages.isEmpty());
     }
