@@ -10,7 +10,7 @@
 #include "playback/control_form.h"
 #include "skin/dialog_template.h"
 #include "skin/pro_slider_ctrl.h"
-#include "tests/support/fixture.h"
+#include "tests/support/play_rows.h"
 
 namespace {
 struct KeyRecorder : QObject {
@@ -31,19 +31,6 @@ class TestControlForm : public QObject {
     CProSliderCtrl* PositionSlider() const {
         return qobject_cast<CProSliderCtrl*>(Item(CTransportPanel::kPositionSlider));
     }
-    // Fills the list through the file dialog and double-clicks row `row`.
-    void PlayRow(const QStringList& names, int row) {
-        form_->Recordings().SetFileDialog(
-            [&](QWidget*, const QString&, const QList<FileFilter>&) -> std::optional<QStringList> {
-                QStringList paths;
-                for (const QString& n : names) paths << fx_->Path(n);
-                return paths;
-            });
-        form_->Recordings().SelectRecordings();
-        auto* list = qobject_cast<QTreeWidget*>(Item(1155));
-        list->setCurrentItem(list->topLevelItem(row));
-        emit list->itemDoubleClicked(list->topLevelItem(row), 0);
-    }
 
 private slots:
     void init() {
@@ -62,7 +49,7 @@ private slots:
         QVERIFY(fx_->Read("History.log").endsWith("\ttest\r\n\r\n"));
         fx_->CopySample("REC0001.MOV", "a.MOV");
         fx_->CopySample("REC0001.nmea", "a.nmea");
-        PlayRow({"a.MOV", "a.nmea"}, 0);
+        PlayFirstRow(*form_, *fx_, {"a.MOV", "a.nmea"});
         QCOMPARE(form_->Session().State(), PlaybackState::Playing);
         QCOMPARE(form_->Session().Player()->GetMediaState(), MediaState::Running);
         QCOMPARE(qobject_cast<QLabel*>(Item(CTransportPanel::kPathLine))->text(),
@@ -93,7 +80,7 @@ private slots:
             fx_->messages << QString::fromStdString(text);
             QTest::qWait(300);  // as a modal box runs the event loop
         });
-        PlayRow({"b.MOV"}, 0);
+        PlayFirstRow(*form_, *fx_, {"b.MOV"});
         QTest::qWait(1500);
         QCOMPARE(fx_->messages, boxes.replaceInStrings("@", fx_->Dir()));
     }
@@ -101,7 +88,7 @@ private slots:
     // While the user holds the thumb, the log's ticks move only its drawn position.
     void heldThumbKeepsSliderButDrawPosFollows() {
         fx_->Write("a.nmea", CameraLog(10));
-        PlayRow({"a.nmea"}, 0);
+        PlayFirstRow(*form_, *fx_, {"a.nmea"});
         QTest::mousePress(PositionSlider(), Qt::LeftButton, {}, QPoint(12, 4));
         QVERIFY(PositionSlider()->ThumbHeld());
         form_->Session().OnLogTick();

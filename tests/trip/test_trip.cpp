@@ -9,7 +9,7 @@
 
 #include "playback/control_form.h"
 #include "skin/dialog_template.h"
-#include "tests/support/fixture.h"
+#include "tests/support/play_rows.h"
 #include "trip/events_panel.h"
 #include "trip/evidence_still.h"
 #include "trip/log_export.h"
@@ -31,17 +31,6 @@ class TestTrip : public QObject {
     std::unique_ptr<CControlForm> form_;
     CTripTools* tools_ = nullptr;
 
-    // Fills the list through the file dialog and double-clicks its first row.
-    void Play(QStringList names) {
-        for (QString& n : names) n = fx_->Path(n);
-        form_->Recordings().SetFileDialog([&](QWidget*, const QString&, const QList<FileFilter>&) {
-            return std::optional(names);
-        });
-        form_->Recordings().SelectRecordings();
-        auto* list = qobject_cast<QTreeWidget*>(GetDlgItem(form_.get(), 1155));
-        list->setCurrentItem(list->topLevelItem(0));
-        emit list->itemDoubleClicked(list->topLevelItem(0), 0);
-    }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -70,7 +59,7 @@ private slots:
         QFETCH(int, jolt);
         QFETCH(int, presses);
         fx_->Write("a.nmea", JoltedLog(20, {jolt}));
-        Play({"a.nmea"});
+        PlayFirstRow(*form_, *fx_, {"a.nmea"});
         for (int i = 1; i < presses; ++i) form_->Session().PlayPause();
         auto* events = form_->findChild<CEventsPanel*>();
         QCOMPARE(events->topLevelItemCount(), 1);
@@ -108,7 +97,7 @@ private slots:
         QMenu before;
         tools_->AddMenuItems(before);
         QVERIFY(item == 0 || !before.actions().at(item)->isEnabled());  // nothing loaded yet
-        Play({to.isEmpty() ? "a.MOV" : "a.nmea"});
+        PlayFirstRow(*form_, *fx_, {to.isEmpty() ? "a.MOV" : "a.nmea"});
         QString suggested;
         SetSaveFileDialog([&](QWidget*, const QString&, const QString& name, const QString&) {
             suggested = name;
@@ -157,7 +146,7 @@ private slots:
         fx_->Write("a.nmea", JoltedLog(3, {1}));
         fx_->Write("b.MOV", "");
         fx_->Write("b.nmea", JoltedLog(5, {1, 3}));
-        Play({"a.nmea", "b.MOV", "b.nmea"});
+        PlayFirstRow(*form_, *fx_, {"a.nmea", "b.MOV", "b.nmea"});
         QTRY_VERIFY(tools_->TripSummaryText().startsWith("Trip: 2 logs"));
         QCOMPARE(tools_->TripSummaryText(),
                  "Trip: 2 logs\nentries: 8\nvalid fixes: 8\nduration: 0:00:08\n"
