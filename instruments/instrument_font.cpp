@@ -18,6 +18,7 @@ constexpr const char* kWordsFamily = "DejaVu Sans";
 constexpr int kDsegStretch = 64;
 
 bool registered = false;
+constexpr char kFigures[] = "+-.0123456789";
 
 bool IsFigure(QChar c) {
     return c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('-');
@@ -56,8 +57,11 @@ InstrumentFace InstrumentFont(int height) {
     } else {
         face.figures = face.words;
     }
+    // DSEG7's figures rise above its ascent at some sizes; the baseline leaves them room.
+    const QFontMetrics figures(face.figures);
     face.baseline =
-        std::max(QFontMetrics(face.figures).ascent(), QFontMetrics(face.words).ascent());
+        std::max({figures.ascent(), -figures.tightBoundingRect(QString::fromLatin1(kFigures)).top(),
+                  QFontMetrics(face.words).ascent()});
     return face;
 }
 
