@@ -3,7 +3,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
-#include <QTreeWidget>
 
 #include <memory>
 
