@@ -10,6 +10,12 @@ namespace {
 int ParseTimeText(std::string_view text, NmeaTime& time) {
     return ParseNmeaTime(text.data(), text.size(), time);
 }
+
+// A decoder's rejection: the error goes to the parser's callback.
+int Reject(const char* error) {
+    ReportParserError(error);
+    return 0;
+}
 }  // namespace
 
 int64_t SatellitesInMessage(int64_t number, int64_t in_view) {
@@ -61,14 +67,10 @@ int ParseGga(const char* sentence, size_t length, GgaRecord& r) {
     s.Char(r.geoid_unit, ',');
     s.Double(r.dgps_age, ',');
     s.Int(r.dgps_station, '*');
-    if (s.Count() != 14) {
-        ReportParserError("GPGGA parse error!");
-        return 0;
-    }
-    if (ParseTimeText(time, r.time) != 0) {
-        ReportParserError("GPGGA time parse error!");
-        return 0;
-    }
+    if (s.Count() != 14)
+        return Reject("GPGGA parse error!");
+    if (ParseTimeText(time, r.time) != 0)
+        return Reject("GPGGA time parse error!");
     return 1;
 }
 
@@ -84,10 +86,8 @@ int ParseGsa(const char* sentence, size_t length, GsaRecord& r) {
     s.Double(r.pdop, ',');
     s.Double(r.hdop, ',');
     s.Double(r.vdop, '*');
-    if (s.Count() != 17) {
-        ReportParserError("GPGSA parse error!");
-        return 0;
-    }
+    if (s.Count() != 17)
+        return Reject("GPGSA parse error!");
     return 1;
 }
 
@@ -107,10 +107,8 @@ int ParseGsv(const char* sentence, size_t length, GsvRecord& r) {
         s.Int(r.sats[k].snr, k < 3 ? ',' : '*');
     }
     // 19 conversions at most, so the count never reaches 20.
-    if (s.Count() < 4 * SatellitesInMessage(r.number, r.in_view) + 3) {
-        ReportParserError("GPGSV parse error!");
-        return 0;
-    }
+    if (s.Count() < 4 * SatellitesInMessage(r.number, r.in_view) + 3)
+        return Reject("GPGSV parse error!");
     return 1;
 }
 
@@ -136,14 +134,10 @@ int ParseRmc(const char* sentence, size_t length, RmcRecord& r) {
     s.Double(r.magnetic_variation, ',');
     s.Char(r.variation_ew, ',');
     s.Char(r.mode, '*');
-    if (s.Count() != 13 && s.Count() != 14) {
-        ReportParserError("GPRMC parse error!");
-        return 0;
-    }
-    if (ParseTimeText(time, r.time) != 0) {
-        ReportParserError("GPRMC time parse error!");
-        return 0;
-    }
+    if (s.Count() != 13 && s.Count() != 14)
+        return Reject("GPRMC parse error!");
+    if (ParseTimeText(time, r.time) != 0)
+        return Reject("GPRMC time parse error!");
     if (r.time.year < 90)
         r.time.year += 100;  // two-digit years 00-89 are 2000-2089
     r.time.month -= 1;
@@ -164,14 +158,10 @@ int ParseVtg(const char* sentence, size_t length, VtgRecord& r) {
     s.Char(r.n_unit, ',');
     s.Double(r.speed_kmh, ',');
     s.Char(r.k_unit, '*');
-    if (s.Count() != 8) {
-        ReportParserError("GPVTG parse error!");
-        return 0;
-    }
-    if (r.t_unit != 'T' || r.m_unit != 'M' || r.n_unit != 'N' || r.k_unit != 'K') {
-        ReportParserError("GPVTG parse error (format error)!");
-        return 0;
-    }
+    if (s.Count() != 8)
+        return Reject("GPVTG parse error!");
+    if (r.t_unit != 'T' || r.m_unit != 'M' || r.n_unit != 'N' || r.k_unit != 'K')
+        return Reject("GPVTG parse error (format error)!");
     return 1;
 }
 
@@ -195,9 +185,7 @@ int ParseGsensor(const char* sentence, size_t length, GsensorRecord& r) {
         r.y = milli[1] * 0.001;
         r.z = milli[2] * 0.001;
     }
-    if (s.Count() != 3) {
-        ReportParserError("GSENSOR parse error!");
-        return 0;
-    }
+    if (s.Count() != 3)
+        return Reject("GSENSOR parse error!");
     return 1;
 }

@@ -36,10 +36,12 @@ private slots:
         QTest::newRow("missing file") << QByteArray() << "dflt";
         QTest::newRow("missing key") << QByteArray("[UM_CONFIG]\nOTHER=1\n") << "dflt";
         QTest::newRow("other section") << QByteArray("[X]\nFOLDER_PATH=/a\n") << "dflt";
-        QTest::newRow("any case, blanks") << QByteArray("[um_config]\r\n folder_path = /v/c \r\n") << "/v/c";
+        QTest::newRow("any case, blanks")
+            << QByteArray("[um_config]\r\n folder_path = /v/c \r\n") << "/v/c";
         QTest::newRow("quoted") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=\"/q/\"\n") << "/q/";
         QTest::newRow("empty value") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=\n") << "";
-        QTest::newRow("cut to 259") << "[UM_CONFIG]\nFOLDER_PATH=" + QByteArray(300, 'a') << QString(259, 'a');
+        QTest::newRow("cut to 259")
+            << "[UM_CONFIG]\nFOLDER_PATH=" + QByteArray(300, 'a') << QString(259, 'a');
     }
     void readProfile() {
         QFETCH(QByteArray, file);
@@ -54,9 +56,15 @@ private slots:
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QByteArray>("after");
         QTest::newRow("no file") << QByteArray() << QByteArray("[UM_CONFIG]\nFOLDER_PATH=/rec\n");
-        QTest::newRow("other section kept") << QByteArray("; note\n[A]\nk=v") << QByteArray("; note\n[A]\nk=v\n[UM_CONFIG]\nFOLDER_PATH=/rec\n");
-        QTest::newRow("key replaced, CRLF kept") << QByteArray("[UM_CONFIG]\r\nIP=a\r\nFOLDER_PATH=/old\r\n[B]\r\nx=1\r\n") << QByteArray("[UM_CONFIG]\r\nIP=a\r\nFOLDER_PATH=/rec\r\n[B]\r\nx=1\r\n");
-        QTest::newRow("key added at end of its section") << QByteArray("[UM_CONFIG]\nIP=u\n\n[B]\nx=1\n") << QByteArray("[UM_CONFIG]\nIP=u\nFOLDER_PATH=/rec\n\n[B]\nx=1\n");
+        QTest::newRow("other section kept")
+            << QByteArray("; note\n[A]\nk=v")
+            << QByteArray("; note\n[A]\nk=v\n[UM_CONFIG]\nFOLDER_PATH=/rec\n");
+        QTest::newRow("key replaced, CRLF kept")
+            << QByteArray("[UM_CONFIG]\r\nIP=a\r\nFOLDER_PATH=/old\r\n[B]\r\nx=1\r\n")
+            << QByteArray("[UM_CONFIG]\r\nIP=a\r\nFOLDER_PATH=/rec\r\n[B]\r\nx=1\r\n");
+        QTest::newRow("key added at end of its section")
+            << QByteArray("[UM_CONFIG]\nIP=u\n\n[B]\nx=1\n")
+            << QByteArray("[UM_CONFIG]\nIP=u\nFOLDER_PATH=/rec\n\n[B]\nx=1\n");
     }
     void writeProfile() {
         QFETCH(QByteArray, before);
@@ -104,14 +112,17 @@ private slots:
         QCOMPARE(theApp().mapUrls[0], std::string(kDefaultMapUrl));
         theApp().folderPath = "/media/cam 1/100%";
         QVERIFY(theApp().SaveFolderPath());
-        QCOMPARE(fx_->Read("um_config.ini"), QByteArray("[UM_CONFIG]\nFOLDER_PATH=/media/cam 1/100%\n"));
+        QCOMPARE(fx_->Read("um_config.ini"),
+                 QByteArray("[UM_CONFIG]\nFOLDER_PATH=/media/cam 1/100%\n"));
     }
 
     void historyLine_data() {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("text");
-        QTest::newRow("own line feed") << "test\n" << "test\n\n";
-        QTest::newRow("no line feed") << "GetSelFilePath => no selected file" << "GetSelFilePath => no selected file\n";
+        QTest::newRow("own line feed") << "test\n"
+                                       << "test\n\n";
+        QTest::newRow("no line feed") << "GetSelFilePath => no selected file"
+                                      << "GetSelFilePath => no selected file\n";
         QTest::newRow("long message cut") << QString(300, 'm') << QString(255, 'm') + "\n";
     }
     void historyLine() {

@@ -19,12 +19,10 @@ class TestFileLocations : public QObject {
 
 private slots:
     void initTestCase() {
-        for (int i = 0; i < 3; ++i)
-            savedEnv_[i] = qgetenv(kVars[i]);
+        for (int i = 0; i < 3; ++i) savedEnv_[i] = qgetenv(kVars[i]);
     }
     void cleanup() {
-        for (int i = 0; i < 3; ++i)
-            qputenv(kVars[i], savedEnv_[i]);
+        for (int i = 0; i < 3; ++i) qputenv(kVars[i], savedEnv_[i]);
     }
 
     void filesGoWhereTheyMayBeWritten_data() {
@@ -34,11 +32,26 @@ private slots:
         QTest::addColumn<QString>("stateHome");
         QTest::addColumn<QString>("configDir");
         QTest::addColumn<QString>("stateDir");
-        QTest::newRow("writable build folder") << "@/bin" << false << "@/cfg" << "@/state" << "@/bin" << "@/bin";
-        QTest::newRow("installed in /usr/bin") << "/usr/bin" << false << "@/cfg" << "@/state" << "@/cfg/vantrail" << "@/state/vantrail";
-        QTest::newRow("XDG folders unset") << "/usr/bin" << false << "" << "" << "@/home/.config/vantrail" << "@/home/.local/state/vantrail";
-        QTest::newRow("relative XDG folders ignored") << "/usr/bin" << false << "rel/cfg" << "rel/state" << "@/home/.config/vantrail" << "@/home/.local/state/vantrail";
-        QTest::newRow("read-only portable copy") << "@/bin" << true << "@/cfg" << "@/state" << "@/cfg/vantrail" << "@/state/vantrail";
+        QTest::newRow("writable build folder") << "@/bin" << false << "@/cfg"
+                                               << "@/state"
+                                               << "@/bin"
+                                               << "@/bin";
+        QTest::newRow("installed in /usr/bin") << "/usr/bin" << false << "@/cfg"
+                                               << "@/state"
+                                               << "@/cfg/vantrail"
+                                               << "@/state/vantrail";
+        QTest::newRow("XDG folders unset") << "/usr/bin" << false << ""
+                                           << ""
+                                           << "@/home/.config/vantrail"
+                                           << "@/home/.local/state/vantrail";
+        QTest::newRow("relative XDG folders ignored") << "/usr/bin" << false << "rel/cfg"
+                                                      << "rel/state"
+                                                      << "@/home/.config/vantrail"
+                                                      << "@/home/.local/state/vantrail";
+        QTest::newRow("read-only portable copy") << "@/bin" << true << "@/cfg"
+                                                 << "@/state"
+                                                 << "@/cfg/vantrail"
+                                                 << "@/state/vantrail";
     }
     void filesGoWhereTheyMayBeWritten() {
         QFETCH(QString, moduleDir);
@@ -56,7 +69,8 @@ private slots:
         if (readOnly)
             QVERIFY(QFile::setPermissions(t + "/bin", QFile::ReadOwner | QFile::ExeOwner));
         qputenv("HOME", (t + "/home").toUtf8());
-        for (const auto& [name, value] : {std::pair{"XDG_CONFIG_HOME", configHome}, {"XDG_STATE_HOME", stateHome}})
+        for (const auto& [name, value] :
+             {std::pair{"XDG_CONFIG_HOME", configHome}, {"XDG_STATE_HOME", stateHome}})
             value.isEmpty() ? qunsetenv(name) : qputenv(name, at(value).toUtf8());
         theApp() = CVantrailApp{};
         theApp().moduleDir = at(moduleDir).toStdString();
@@ -71,7 +85,8 @@ private slots:
 
         const QString history = at(stateDir) + "/History.log";
         QVERIFY(WriteHistoryLog("test\n") > 0 && QFile::exists(history));
-        FreeTrack(LoadTrack(VANTRAIL_SOURCE_DIR "/samples/REC0003.nmea", theApp().StateFile("out_nmea.txt")));
+        FreeTrack(LoadTrack(VANTRAIL_SOURCE_DIR "/samples/REC0003.nmea",
+                            theApp().StateFile("out_nmea.txt")));
         QVERIFY(QFile::exists(at(stateDir) + "/out_nmea.txt"));
         DeleteHistoryLog();
         QVERIFY(!QFile::exists(history));

@@ -27,17 +27,23 @@ const QString kSamples = QStringLiteral(VANTRAIL_SOURCE_DIR "/samples");
 ToolRun RunPlayer(const QStringList& args) {
     QProcess p;
     p.start(QStringLiteral(VANTRAIL_EXE), args);
-    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000) || p.exitStatus() != QProcess::NormalExit)
+    if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 60000) ||
+        p.exitStatus() != QProcess::NormalExit)
         return {};
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
 // The names in the form's list once it plays path; none if it never does.
 QStringList RowsOncePlaying(CControlForm* form, const QString& path) {
-    const auto playing = [&] { return form->Session().State() == PlaybackState::Playing && form->Session().Track() != nullptr && form->Recordings().GetSelFilePath() == path.toStdString(); };
+    const auto playing = [&] {
+        return form->Session().State() == PlaybackState::Playing &&
+               form->Session().Track() != nullptr &&
+               form->Recordings().GetSelFilePath() == path.toStdString();
+    };
     QStringList names;
     auto* list = form->findChild<QTreeWidget*>();
-    for (int i = 0; QTest::qWaitFor(playing, 60000) && list != nullptr && i < list->topLevelItemCount(); ++i)
+    for (int i = 0;
+         QTest::qWaitFor(playing, 60000) && list != nullptr && i < list->topLevelItemCount(); ++i)
         names << list->topLevelItem(i)->text(0);
     return names;
 }
@@ -56,7 +62,8 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", tmp_.path().toUtf8());
         QDir dir(tmp_.path());
         QVERIFY(dir.mkpath("cam/sub") && dir.mkpath("cam/empty"));
-        for (const char* name : {"a.MOV", "b.nmea", "c.ts", "clip.Mov", "notes.txt", "sub/R1.nmea", "sub/R1.MOV", "sub/readme", "empty/x.mp4"})
+        for (const char* name : {"a.MOV", "b.nmea", "c.ts", "clip.Mov", "notes.txt", "sub/R1.nmea",
+                                 "sub/R1.MOV", "sub/readme", "empty/x.mp4"})
             QVERIFY(QFile(dir.filePath(QStringLiteral("cam/") + name)).open(QIODevice::WriteOnly));
     }
 
@@ -66,10 +73,16 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vantrail [OPTION]..." << "";
-        QTest::newRow("short help after a path") << QStringList{"a.MOV", "-h"} << 0 << "Usage: vantrail [OPTION]..." << "";
-        QTest::newRow("version") << QStringList{"--version"} << 0 << QString("vantrail %1\n").arg(kVantrailVersion) << "";
-        QTest::newRow("unknown option") << QStringList{"--play", "a.MOV"} << 2 << "" << "vantrail: unknown option '--play'\nTry 'vantrail --help' for more information.\n";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vantrail [OPTION]..."
+                              << "";
+        QTest::newRow("short help after a path")
+            << QStringList{"a.MOV", "-h"} << 0 << "Usage: vantrail [OPTION]..."
+            << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0
+                                 << QString("vantrail %1\n").arg(kVantrailVersion) << "";
+        QTest::newRow("unknown option")
+            << QStringList{"--play", "a.MOV"} << 2 << ""
+            << "vantrail: unknown option '--play'\nTry 'vantrail --help' for more information.\n";
     }
     void answersWithoutAWindow() {
         QFETCH(QStringList, args);
@@ -81,7 +94,8 @@ private slots:
         const ToolRun run = RunPlayer(args);
         qputenv("QT_QPA_PLATFORM", platform);
         QCOMPARE(run.status, exitCode);
-        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.startsWith(out.toUtf8()), run.out.constData());
+        QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.startsWith(out.toUtf8()),
+                 run.out.constData());
         QCOMPARE(QString::fromUtf8(run.err), err);
     }
 
@@ -97,11 +111,22 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("recordings");
         QTest::addColumn<QStringList>("skipped");
-        QTest::newRow("files in the order given") << QStringList{"cam/c.ts", "cam/a.MOV", "cam/b.nmea"} << QStringList{"cam/c.ts", "cam/a.MOV", "cam/b.nmea"} << QStringList{};
-        QTest::newRow("folder: its clips and logs by name") << QStringList{"cam/sub/"} << QStringList{"cam/sub/R1.MOV", "cam/sub/R1.nmea"} << QStringList{};
-        QTest::newRow("missing path skipped, the rest kept") << QStringList{"cam/nope.MOV", "cam/a.MOV"} << QStringList{"cam/a.MOV"} << QStringList{"cam/nope.MOV: no such file or folder"};
-        QTest::newRow("not clips or logs, as a drop") << QStringList{"cam/notes.txt", "cam/clip.Mov"} << QStringList{} << QStringList{"cam/notes.txt: not a clip or log (.mov, .ts, .nmea)", "cam/clip.Mov: not a clip or log (.mov, .ts, .nmea)"};
-        QTest::newRow("folder without clips or logs") << QStringList{"cam/empty"} << QStringList{} << QStringList{"cam/empty: no clips or logs in this folder"};
+        QTest::newRow("files in the order given")
+            << QStringList{"cam/c.ts", "cam/a.MOV", "cam/b.nmea"}
+            << QStringList{"cam/c.ts", "cam/a.MOV", "cam/b.nmea"} << QStringList{};
+        QTest::newRow("folder: its clips and logs by name")
+            << QStringList{"cam/sub/"} << QStringList{"cam/sub/R1.MOV", "cam/sub/R1.nmea"}
+            << QStringList{};
+        QTest::newRow("missing path skipped, the rest kept")
+            << QStringList{"cam/nope.MOV", "cam/a.MOV"} << QStringList{"cam/a.MOV"}
+            << QStringList{"cam/nope.MOV: no such file or folder"};
+        QTest::newRow("not clips or logs, as a drop")
+            << QStringList{"cam/notes.txt", "cam/clip.Mov"} << QStringList{}
+            << QStringList{"cam/notes.txt: not a clip or log (.mov, .ts, .nmea)",
+                           "cam/clip.Mov: not a clip or log (.mov, .ts, .nmea)"};
+        QTest::newRow("folder without clips or logs")
+            << QStringList{"cam/empty"} << QStringList{}
+            << QStringList{"cam/empty: no clips or logs in this folder"};
     }
     void collectRecordings() {
         QFETCH(QStringList, args);
@@ -138,12 +163,14 @@ private slots:
         ToolRun later;
         QTimer::singleShot(0, this, [&] {
             CVantrailDlg* dialog = nullptr;
-            for (QWidget* w : QApplication::topLevelWidgets()) dialog = dialog ? dialog : qobject_cast<CVantrailDlg*>(w);
+            for (QWidget* w : QApplication::topLevelWidgets())
+                dialog = dialog ? dialog : qobject_cast<CVantrailDlg*>(w);
             if (dialog == nullptr)
                 return;
             CControlForm* form = dialog->ControlForm();
             firstRows = RowsOncePlaying(form, kSamples + "/REC0002.ts");
-            later = RunPlayer({kSamples + "/REC0003.nmea", "/no/such/REC9.MOV", kSamples + "/REC0001.MOV"});
+            later = RunPlayer(
+                {kSamples + "/REC0003.nmea", "/no/such/REC9.MOV", kSamples + "/REC0001.MOV"});
             laterRows = RowsOncePlaying(form, kSamples + "/REC0003.nmea");
             dialog->reject();
         });

@@ -22,11 +22,15 @@ private slots:
         QTest::addColumn<QString>("err");
         const QString own = kInstanceWindowTitle;
         QTest::newRow("running instance") << own << true << 0 << QStringList{} << -1 << "";
-        QTest::newRow("title differs in case") << "dareDadive" << true << 1 << QStringList{} << -1 << "";
-        QTest::newRow("title with more after it") << own + " 2" << true << 1 << QStringList{} << -1 << "";
+        QTest::newRow("title differs in case")
+            << "dareDadive" << true << 1 << QStringList{} << -1 << "";
+        QTest::newRow("title with more after it")
+            << own + " 2" << true << 1 << QStringList{} << -1 << "";
         QTest::newRow("no display") << own << false << 1 << QStringList{} << -1 << "";
         QTest::newRow("not listening, no files") << own << true << 0 << QStringList{} << 0 << "";
-        QTest::newRow("not listening, files cannot be handed over") << own << true << 0 << QStringList{VANTRAIL_SOURCE_DIR "/samples/REC0001.MOV"} << 1 << "vantrail: another instance is running and does not listen on ";
+        QTest::newRow("not listening, files cannot be handed over")
+            << own << true << 0 << QStringList{VANTRAIL_SOURCE_DIR "/samples/REC0001.MOV"} << 1
+            << "vantrail: another instance is running and does not listen on ";
     }
     void findsTheRunningInstance() {
         QFETCH(QString, title);
@@ -55,7 +59,8 @@ private slots:
         QVERIFY(player.waitForFinished(60000));
         QCOMPARE(player.exitCode(), exitCode);
         const QString stderrText = QString::fromUtf8(player.readAllStandardError());
-        QVERIFY2(err.isEmpty() ? stderrText.isEmpty() : stderrText.startsWith(err), qPrintable(stderrText));
+        QVERIFY2(err.isEmpty() ? stderrText.isEmpty() : stderrText.startsWith(err),
+                 qPrintable(stderrText));
     }
 };
 

@@ -7,7 +7,8 @@ namespace {
 // Stand for a variable that is not in the environment, and an X server without OpenGL.
 const QByteArray kUnset = "(unset)";
 const QByteArray kWithoutGlx = "(without GLX)";
-const QByteArrayList kVariables = {"QT_QPA_PLATFORM", "QT_QUICK_BACKEND", "QT_XCB_GL_INTEGRATION", "DISPLAY"};
+const QByteArrayList kVariables = {"QT_QPA_PLATFORM", "QT_QUICK_BACKEND", "QT_XCB_GL_INTEGRATION",
+                                   "DISPLAY"};
 
 void SetVariable(const char* name, const QByteArray& value) {
     value == kUnset ? qunsetenv(name) : qputenv(name, value);
@@ -41,21 +42,29 @@ private slots:
         QTest::addColumn<QByteArray>("quickAfter");
         QTest::addColumn<QByteArray>("integrationAfter");
         const QByteArray u = kUnset, sw = "software", none = "none", rhi = "rhi";
-        const QString soft = "llvmpipe (LLVM 15.0.6, 256 bits)", gpu = "Mesa Intel(R) Xe Graphics (TGL GT2)";
+        const QString soft = "llvmpipe (LLVM 15.0.6, 256 bits)",
+                      gpu = "Mesa Intel(R) Xe Graphics (TGL GT2)";
         // With no variable set, the renderer alone decides.
-        for (const auto& [name, renderer, software] : {std::tuple{"llvmpipe", soft, true}, {"softpipe", "softpipe", true},
-                 {"old Mesa rasteriser", "Software Rasterizer", true}, {"swrast in a longer name", "Mesa DRI swrast", true},
-                 {"SwiftShader, any case", "Google SWIFTSHADER Device", true}, {"no OpenGL", "", true},
-                 {"AMD built with LLVM", "AMD Radeon RX 6600 (navi23, LLVM 15.0.6)", false},
-                 {"virtual GPU", "virgl (Mesa Intel(R) Xe Graphics)", false}})
-            QTest::newRow(name) << u << u << u << QString(renderer) << true << (software ? sw : u) << (software ? none : u);
+        for (const auto& [name, renderer, software] :
+             {std::tuple{"llvmpipe", soft, true},
+              {"softpipe", "softpipe", true},
+              {"old Mesa rasteriser", "Software Rasterizer", true},
+              {"swrast in a longer name", "Mesa DRI swrast", true},
+              {"SwiftShader, any case", "Google SWIFTSHADER Device", true},
+              {"no OpenGL", "", true},
+              {"AMD built with LLVM", "AMD Radeon RX 6600 (navi23, LLVM 15.0.6)", false},
+              {"virtual GPU", "virgl (Mesa Intel(R) Xe Graphics)", false}})
+            QTest::newRow(name) << u << u << u << QString(renderer) << true << (software ? sw : u)
+                                << (software ? none : u);
         QTest::newRow("X11 named") << QByteArray("xcb") << u << u << soft << true << sw << none;
         QTest::newRow("no display") << u << u << u << QString() << true << u << u;
         QTest::newRow("not X11") << QByteArray("wayland") << u << u << soft << false << u << u;
         QTest::newRow("user's scene graph kept") << u << rhi << u << soft << true << rhi << none;
-        QTest::newRow("user's integration kept") << u << u << QByteArray("xcb_egl") << soft << true << sw << QByteArray("xcb_egl");
+        QTest::newRow("user's integration kept")
+            << u << u << QByteArray("xcb_egl") << soft << true << sw << QByteArray("xcb_egl");
         QTest::newRow("user turned OpenGL off") << u << u << none << gpu << false << sw << none;
-        QTest::newRow("user chose both") << u << rhi << QByteArray("xcb_glx") << soft << false << rhi << QByteArray("xcb_glx");
+        QTest::newRow("user chose both")
+            << u << rhi << QByteArray("xcb_glx") << soft << false << rhi << QByteArray("xcb_glx");
     }
     void choosesBackend() {
         QFETCH(QByteArray, platform);
@@ -105,7 +114,8 @@ private slots:
         QCOMPARE(renderer.has_value(), answers);
         // Xvfb renders OpenGL with Mesa in software, and names its rasteriser.
         if (answers)
-            QVERIFY2(!renderer->empty() == hasOpenGl && IsSoftwareRenderer(*renderer), renderer->c_str());
+            QVERIFY2(!renderer->empty() == hasOpenGl && IsSoftwareRenderer(*renderer),
+                     renderer->c_str());
     }
 };
 

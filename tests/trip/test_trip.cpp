@@ -31,7 +31,6 @@ class TestTrip : public QObject {
     std::unique_ptr<CControlForm> form_;
     CTripTools* tools_ = nullptr;
 
-
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void init() {

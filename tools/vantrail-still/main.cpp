@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
 
     // Paired as the player pairs a clip with its log; a clip may have none.
     const std::string clip = QFile::encodeName(options.clip).toStdString();
-    QString log = options.log.value_or(
-        QFile::decodeName(LogPathFor(clip, KindOfFile(clip)).c_str()));
+    QString log =
+        options.log.value_or(QFile::decodeName(LogPathFor(clip, KindOfFile(clip)).c_str()));
     if (options.log && !(QFileInfo(log).isFile() && QFileInfo(log).isReadable()))
         return Failure(QStringLiteral("cannot read %1").arg(log));
     if (!options.log && !QFileInfo(log).isFile())
