@@ -158,6 +158,17 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
     return first;
 }
 
+TrackEntry* BuildTrack(const std::vector<TrackSample>& samples) {
+    TrackEntry* first = nullptr;
+    TrackEntry** tail = &first;
+    int32_t index = 0;
+    for (const TrackSample& sample : samples) {
+        *tail = new TrackEntry{index++, sample, nullptr};
+        tail = &(*tail)->next;
+    }
+    return first;
+}
+
 void FreeTrack(TrackEntry* first) {
     while (first != nullptr) {
         TrackEntry* next = first->next;

@@ -3,6 +3,7 @@
 // rest of the player uses on it.
 
 #include <string>
+#include <vector>
 
 #include "track/track_sample.h"
 
@@ -12,6 +13,9 @@
 // or null for an empty track.
 TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
                       int* analysisResult = nullptr);
+
+// A track of samples, indexed from 0 in their order; null when samples is empty.
+TrackEntry* BuildTrack(const std::vector<TrackSample>& samples);
 
 // Releases every entry from first on.
 void FreeTrack(TrackEntry* first);
