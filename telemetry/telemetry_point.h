@@ -15,7 +15,7 @@ struct TelemetryPoint {
 
     // A fix: has_time when the record dates it (its own date and time, as written).
     bool has_time = false;
-    int year = 0;  // e.g. 2024
+    int year = 0;   // e.g. 2024
     int month = 0;  // 1-12
     int day = 0;
     int hour = 0;
@@ -26,9 +26,9 @@ struct TelemetryPoint {
     double lat = 0;      // decimal degrees, negative south
     double lon = 0;      // decimal degrees, negative west
     double speed_kmh = kNoValue;
-    double course = kNoValue;  // degrees true
+    double course = kNoValue;    // degrees true
     double altitude = kNoValue;  // metres
-    int satellites = -1;  // in use; -1 unknown
+    int satellites = -1;         // in use; -1 unknown
 
     // An accelerometer reading, in g.
     bool has_accel = false;
