@@ -1,33 +1,56 @@
 #include "playback/media_player.h"
 
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
 #include <QAudio>
-#include <QAudioOutput>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
-#include <QMediaFormat>
-#include <QMediaPlayer>
-#include <QUrl>
+#include <QVideoFrame>
+#include <QVideoFrameFormat>
+#include <QVideoSink>
 
 #include <malloc.h>
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
+#include <atomic>
+#include <cstring>
+#include <mutex>
 #include <utility>
 
-#include "app/format.h"
 #include "app/message.h"
 #include "playback/ts_duration.h"
 
 namespace {
 
+constexpr int kPollMs = 50;
+// The backend's own formats that the picture takes as they are.
+constexpr const char* kSinkCaps = "video/x-raw,format=(string){I420,NV12}";
+
+const QEvent::Type kFrameEvent = static_cast<QEvent::Type>(QEvent::User + 14);
+
+// A decoded frame on its way from a streaming thread to the picture.
+struct FrameEvent : QEvent {
+    FrameEvent(QVideoFrame f, unsigned g)
+        : QEvent(kFrameEvent), frame(std::move(f)), generation(g) {}
+    QVideoFrame frame;
+    unsigned generation;
+};
+
 bool BackendDecodes(DecoderKind kind) {
-    QMediaFormat format;  // the codec queries are not const
-    if (kind == DecoderKind::Video)
-        return format.supportedVideoCodecs(QMediaFormat::Decode)
-            .contains(QMediaFormat::VideoCodec::H264);
-    return format.supportedAudioCodecs(QMediaFormat::Decode)
-        .contains(QMediaFormat::AudioCodec::AAC);
+    gst_init(nullptr, nullptr);
+    GstCaps* caps = gst_caps_from_string(
+        kind == DecoderKind::Video ? "video/x-h264" : "audio/mpeg, mpegversion=(int)4");
+    GList* decoders =
+        gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODER, GST_RANK_MARGINAL);
+    GList* fitting = gst_element_factory_list_filter(decoders, caps, GST_PAD_SINK, FALSE);
+    const bool found = fitting != nullptr;
+    gst_plugin_feature_list_free(fitting);
+    gst_plugin_feature_list_free(decoders);
+    gst_caps_unref(caps);
+    return found;
 }
 
 DecoderCheck& CurrentDecoderCheck() {
@@ -41,7 +64,82 @@ DecoderCheck& CurrentDecoderCheck() {
 // any thread has made its own), keep it flat.
 [[maybe_unused]] const int kMallocArenasLimited = mallopt(M_ARENA_MAX, 2);
 
+// Where a frame stands on the clip's timeline (its stream time), in nanoseconds; -1 unknown.
+int64_t StreamTime(GstSample* sample) {
+    const GstBuffer* buffer = gst_sample_get_buffer(sample);
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    if (buffer == nullptr || segment == nullptr || !GST_BUFFER_PTS_IS_VALID(buffer))
+        return -1;
+    const guint64 time =
+        gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    return time == GST_CLOCK_TIME_NONE ? -1 : static_cast<int64_t>(time);
+}
+
+// The sample's picture as a frame of the toolkit, its planes copied.
+QVideoFrame ToVideoFrame(GstSample* sample) {
+    GstVideoInfo info;
+    if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)))
+        return {};
+    const auto format = GST_VIDEO_INFO_FORMAT(&info) == GST_VIDEO_FORMAT_NV12
+                            ? QVideoFrameFormat::Format_NV12
+                            : QVideoFrameFormat::Format_YUV420P;
+    GstVideoFrame in;
+    if (!gst_video_frame_map(&in, &info, gst_sample_get_buffer(sample), GST_MAP_READ))
+        return {};
+    QVideoFrame out(QVideoFrameFormat(
+        QSize(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info)), format));
+    if (out.map(QVideoFrame::WriteOnly)) {
+        for (guint plane = 0; plane < GST_VIDEO_FRAME_N_PLANES(&in); ++plane) {
+            const int rows = GST_VIDEO_FRAME_COMP_HEIGHT(&in, plane);
+            const int fromStride = GST_VIDEO_FRAME_PLANE_STRIDE(&in, plane);
+            const int toStride = out.bytesPerLine(static_cast<int>(plane));
+            const auto* from = static_cast<const uchar*>(GST_VIDEO_FRAME_PLANE_DATA(&in, plane));
+            uchar* to = out.bits(static_cast<int>(plane));
+            const int bytes = std::min(fromStride, toStride);
+            for (int row = 0; row < rows; ++row)
+                std::memcpy(to + row * toStride, from + row * fromStride, bytes);
+        }
+        out.unmap();
+    }
+    gst_video_frame_unmap(&in);
+    return out;
+}
+
 }  // namespace
+
+// What the streaming threads of one pipeline reach: the player while it still wants frames.
+struct CMediaPlayer::Shared {
+    std::mutex mutex;
+    CMediaPlayer* owner = nullptr;
+    unsigned generation = 0;
+    std::atomic<int64_t> firstFrameNs{-1};
+    std::atomic<int64_t> frameNs{0};
+
+    static GstFlowReturn OnSample(GstAppSink* sink, gpointer data, bool preroll) {
+        Shared* self = static_cast<std::shared_ptr<Shared>*>(data)->get();
+        GstSample* sample =
+            preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
+        if (sample == nullptr)
+            return GST_FLOW_OK;
+        const int64_t at = StreamTime(sample);
+        int64_t unknown = -1;
+        if (at >= 0)
+            self->firstFrameNs.compare_exchange_strong(unknown, at);
+        GstVideoInfo info;
+        if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
+            GST_VIDEO_INFO_FPS_N(&info) > 0) {
+            self->frameNs = static_cast<int64_t>(gst_util_uint64_scale(
+                GST_SECOND, GST_VIDEO_INFO_FPS_D(&info), GST_VIDEO_INFO_FPS_N(&info)));
+        }
+        QVideoFrame frame = ToVideoFrame(sample);
+        gst_sample_unref(sample);
+        const std::lock_guard lock(self->mutex);
+        if (self->owner != nullptr && frame.isValid())
+            QCoreApplication::postEvent(self->owner,
+                                        new FrameEvent(std::move(frame), self->generation));
+        return GST_FLOW_OK;
+    }
+};
 
 DecoderCheck SetDecoderCheck(DecoderCheck check) {
     DecoderCheck previous = CurrentDecoderCheck();
@@ -60,34 +158,19 @@ float LinearVolume(int hundredths) {
                                  QAudio::LinearVolumeScale);
 }
 
-float UnitsPerSecond(int64_t durationSeconds) {
-    if (durationSeconds == 0)
-        return std::numeric_limits<float>::infinity();
-    return static_cast<float>(100.0 / static_cast<double>(durationSeconds));
-}
-
-int64_t SeekUnits(int pos, float unitsPerSecond) {
-    const long double units = static_cast<long double>(pos) / unitsPerSecond * 10000000.0L;
-    // Before any clip was rendered there are no units per second: seek to the start.
-    if (!std::isfinite(units) || std::fabs(units) >= 9.2e18L)
-        return 0;
-    return static_cast<int64_t>(units);
-}
-
-std::string FormatPlayTime(int64_t position, int64_t duration) {
-    auto h = [](int64_t s) { return static_cast<unsigned>((s / 3600) % 60); };
-    auto m = [](int64_t s) { return static_cast<unsigned>((s / 60) % 60); };
-    auto s = [](int64_t v) { return static_cast<unsigned>(v % 60); };
-    return FormatText("%02u:%02u:%02u / %02u:%02u:%02u", h(position), m(position), s(position),
-                      h(duration), m(duration), s(duration));
+int64_t FrameStepTargetMs(int64_t positionUs, int64_t frameUs, int frames) {
+    constexpr int64_t kAssumedFrameUs = 1000000 / 30;
+    if (frameUs <= 0)
+        frameUs = kAssumedFrameUs;
+    return std::max<int64_t>(0, positionUs + frames * frameUs) / 1000;
 }
 
 CMediaPlayer::CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events, QObject* parent)
     : QObject(parent), display_(display), events_(events) {
-    timer_.setInterval(kPlayerTimerMs);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        if (events_ != nullptr)
-            events_->OnPlayerTick(this);
+    poll_.setInterval(kPollMs);
+    connect(&poll_, &QTimer::timeout, this, [this] {
+        TakeBusMessages();
+        ReportPosition();
     });
 }
 
@@ -97,37 +180,52 @@ CMediaPlayer::~CMediaPlayer() {
 
 int CMediaPlayer::BuildGraph() {
     DropGraph();
-    graph_ = std::make_unique<QMediaPlayer>();
-    if (!graph_->isAvailable()) {
+    gst_init(nullptr, nullptr);
+    GstElement* pipeline = gst_element_factory_make("playbin", nullptr);
+    GstElement* sink = gst_element_factory_make("appsink", nullptr);
+    if (pipeline == nullptr || sink == nullptr) {
+        for (GstElement* element : {pipeline, sink}) {
+            if (element != nullptr)
+                gst_object_unref(gst_object_ref_sink(element));
+        }
         ShowMessage("Failed to Create Graph Builder");
         return -1;
     }
     if (!CurrentDecoderCheck()(DecoderKind::Audio)) {
+        gst_object_unref(gst_object_ref_sink(sink));
+        gst_object_unref(pipeline);
         ShowMessage("Failed to Create LAVAudioDecoder Filter", "Error");
         return -1;
     }
     if (!CurrentDecoderCheck()(DecoderKind::Video)) {
+        gst_object_unref(gst_object_ref_sink(sink));
+        gst_object_unref(pipeline);
         ShowMessage("Failed to Create LAVVideoDecoder Filter", "Error");
         return -1;
     }
-    audio_ = std::make_unique<QAudioOutput>();
-    control_ = graph_.get();
-    graph_->setAudioOutput(audio_.get());
+    GstCaps* caps = gst_caps_from_string(kSinkCaps);
+    // One frame waits at most: a picture the window has not painted yet is replaced.
+    g_object_set(sink, "caps", caps, "max-buffers", 1, "drop", TRUE, nullptr);
+    gst_caps_unref(caps);
+    g_object_set(pipeline, "video-sink", sink, nullptr);
 
-    durationSeconds_ = 0;
-    position_ = 0;
+    const unsigned generation = shared_ ? shared_->generation + 1 : 1;
+    shared_ = std::make_shared<Shared>();
+    shared_->owner = this;
+    shared_->generation = generation;
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_preroll = [](GstAppSink* s, gpointer d) { return Shared::OnSample(s, d, true); };
+    callbacks.new_sample = [](GstAppSink* s, gpointer d) { return Shared::OnSample(s, d, false); };
+    // The sink holds the shared part for as long as its threads may call.
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, new std::shared_ptr<Shared>(shared_),
+                               [](gpointer d) { delete static_cast<std::shared_ptr<Shared>*>(d); });
+    pipeline_ = pipeline;
+    built_ = true;
+
+    durationMs_ = 0;
+    startNs_ = -1;
+    frameUs_ = 0;
     PlaceVideoWindow();
-    connect(graph_.get(), &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
-        if (ms > 0)
-            SetDuration(ms);
-    });
-    connect(graph_.get(), &QMediaPlayer::mediaStatusChanged, this,
-            [this](QMediaPlayer::MediaStatus status) { OnMediaStatus(status); });
-    connect(graph_.get(), &QMediaPlayer::errorOccurred, this, [this] { OnMediaError(); });
-    connect(graph_.get(), &QMediaPlayer::seekableChanged, this, [this](bool seekable) {
-        if (seekable && pendingSeekMs_ >= 0)
-            graph_->setPosition(std::exchange(pendingSeekMs_, -1));
-    });
     playing_ = false;
     state_ = MediaState::Stopped;
     return 0;
@@ -146,131 +244,228 @@ int CMediaPlayer::OpenMedia(const std::string& path) {
 
 int CMediaPlayer::RenderAndRun() {
     const QFileInfo file(QString::fromStdString(path_));
-    if (control_ == nullptr || !file.isFile() || !file.isReadable()) {
+    if (!built_ || !file.isFile() || !file.isReadable()) {
         ShowMessage("Failed to add RenderFile to graph");
         return -1;
     }
-    durationKnown_ = false;
-    graph_->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+    gchar* uri =
+        gst_filename_to_uri(QFile::encodeName(file.absoluteFilePath()).constData(), nullptr);
+    if (uri == nullptr) {
+        ShowMessage("Failed to add RenderFile to graph");
+        return -1;
+    }
+    g_object_set(pipeline_, "uri", uri, nullptr);
+    g_free(uri);
     PlaceVideoWindow();
-    // The backend loads asynchronously: the length usually arrives a moment later through
-    // durationChanged or the loaded status (SetDuration); until then ticks wait.
-    durationSeconds_ = 0;
-    unitsPerSecond_ = UnitsPerSecond(0);
-    if (graph_->duration() > 0)
-        SetDuration(graph_->duration());
+    SetVolumeLevel(volumeLevel_);
     playing_ = true;
     state_ = MediaState::Running;
+    reportedMs_ = -1;
     display_.EnablePlayButton();
-    display_.ShowProgress(0, true);
-    timer_.start();
-    graph_->play();
-    if (graph_->error() != QMediaPlayer::NoError) {
+    poll_.start();
+    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         ShowMessage("Failed to Run to graph");
         return -1;
     }
     return 1;
 }
 
+bool CMediaPlayer::Running() const {
+    if (!built_)
+        return false;
+    GstState current = GST_STATE_NULL;
+    gst_element_get_state(pipeline_, &current, nullptr, 0);
+    return current == GST_STATE_PLAYING;
+}
+
 int CMediaPlayer::TogglePause() {
-    if (control_ == nullptr)
+    if (!built_)
         return 1;
-    if (playing_) {
-        control_->pause();
-        playing_ = false;
-        state_ = MediaState::Paused;
-    } else {
-        control_->play();
-        playing_ = true;
-        state_ = MediaState::Running;
-    }
+    playing_ = !playing_;
+    state_ = playing_ ? MediaState::Running : MediaState::Paused;
+    gst_element_set_state(pipeline_, playing_ ? GST_STATE_PLAYING : GST_STATE_PAUSED);
     return 1;
 }
 
 int CMediaPlayer::StopMedia() {
-    if (control_ == nullptr)
+    if (!built_)
         return 1;
-    if (playing_) {
-        control_->stop();
-        playing_ = false;
-    }
+    if (playing_ || state_ == MediaState::Paused)
+        gst_element_set_state(pipeline_, GST_STATE_READY);
+    playing_ = false;
     state_ = MediaState::Stopped;
-    display_.ShowProgress(0, true);
-    position_ = 0;
-    display_.ShowTime(QStringLiteral("00:00:00 / 00:00:00"));
+    pendingSeekMs_ = -1;
+    reportedMs_ = -1;
     return 1;
 }
 
-void CMediaPlayer::SeekToSecond(int32_t second) {
-    position_ = second;
-    if (control_ == nullptr)
+void CMediaPlayer::SeekToMs(int64_t ms) {
+    if (!built_)
         return;
-    const int64_t ms = int64_t{second} * 1000;
-    // While the clip is still loading the backend ignores seeks; it gets this one as soon
-    // as it can seek.
-    if (control_->isSeekable())
-        control_->setPosition(ms);
-    else
+    // Until the first frame the pipeline cannot seek; the seek waits for it.
+    if (startNs_ < 0)
         pendingSeekMs_ = ms;
+    else
+        SeekPipeline(ms);
 }
 
-int32_t CMediaPlayer::SecondsAtPercent(int pos) const {
-    return static_cast<int32_t>(SeekUnits(pos, unitsPerSecond_) / 10000000);
+void CMediaPlayer::SeekPipeline(int64_t ms) {
+    // Accurate: decoded from the key frame before, so the frame shown is the one at ms.
+    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    gst_element_seek(pipeline_, rate_, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
+                     startNs_ + std::max<int64_t>(ms, 0) * GST_MSECOND, GST_SEEK_TYPE_NONE,
+                     GST_CLOCK_TIME_NONE);
+    reportedMs_ = -1;
+}
+
+int64_t CMediaPlayer::StepFrames(int frames) {
+    const int64_t target = FrameStepTargetMs(PositionMs() * 1000, frameUs_, frames);
+    SeekToMs(target);
+    return target;
+}
+
+int64_t CMediaPlayer::PositionMs() const {
+    if (pendingSeekMs_ >= 0)
+        return pendingSeekMs_;
+    gint64 position = 0;
+    if (!built_ || startNs_ < 0 ||
+        !gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position))
+        return 0;
+    return std::max<int64_t>(0, (position - startNs_) / GST_MSECOND);
+}
+
+void CMediaPlayer::SetRate(double rate) {
+    if (rate == rate_)
+        return;
+    rate_ = rate;
+    SetVolumeLevel(volumeLevel_);
+    if (built_ && startNs_ >= 0 && state_ != MediaState::Stopped)
+        SeekPipeline(PositionMs());
 }
 
 int CMediaPlayer::SetVolumeLevel(int level) {
-    if (audio_ != nullptr)
-        audio_->setVolume(LinearVolume(VolumeHundredths(level)));
+    volumeLevel_ = level;
+    // Sound above double speed is noise.
+    if (built_) {
+        g_object_set(pipeline_, "volume",
+                     rate_ > 2 ? 0.0 : static_cast<double>(LinearVolume(VolumeHundredths(level))),
+                     nullptr);
+    }
     return 1;
 }
 
 int CMediaPlayer::PlaceVideoWindow() {
-    if (control_ == nullptr)
+    if (!built_)
         return 0;
     if (video_ == nullptr) {
         video_ = display_.VideoWindow();
         if (video_ == nullptr)
             return 0;
-        control_->setVideoSink(video_->videoSink());
     }
     video_->show();
     video_->raise();
     return 1;
 }
 
-TickResult CMediaPlayer::TickPosition() {
-    if (!playing_)
-        return TickResult::Idle;
-    // Still loading: the clip has not started, so there is no second to count yet.
-    if (!durationKnown_)
-        return TickResult::Counted;
-    if (position_ >= durationSeconds_)
-        return TickResult::ReachedEnd;
-    position_ += 1;
-    const int pct = static_cast<int>(static_cast<double>(position_) * unitsPerSecond_);
-    display_.ShowProgress(pct, false);
-    unitsPerSecond_ = UnitsPerSecond(durationSeconds_);
-    display_.ShowTime(QString::fromStdString(FormatPlayTime(position_, durationSeconds_)));
-    return TickResult::Counted;
+void CMediaPlayer::ReportPosition() {
+    if (!playing_ || events_ == nullptr)
+        return;
+    const int64_t ms = PositionMs();
+    if (ms == reportedMs_)
+        return;
+    reportedMs_ = ms;
+    events_->OnPositionChanged(this);
+}
+
+void CMediaPlayer::TakeBusMessages() {
+    if (!built_)
+        return;
+    GstBus* bus = gst_element_get_bus(pipeline_);
+    while (GstMessage* message = gst_bus_pop(bus)) {
+        switch (GST_MESSAGE_TYPE(message)) {
+            case GST_MESSAGE_EOS:
+                PostEvent(kEventComplete);
+                break;
+            case GST_MESSAGE_ERROR: {
+                GError* error = nullptr;
+                gst_message_parse_error(message, &error, nullptr);
+                const QString text = QString::fromUtf8(error != nullptr ? error->message : "");
+                g_clear_error(&error);
+                OnError(text);
+                break;
+            }
+            case GST_MESSAGE_ASYNC_DONE:
+                OnPrerolled();
+                break;
+            case GST_MESSAGE_DURATION_CHANGED:
+                durationMs_ = 0;
+                OnPrerolled();
+                break;
+            default:
+                break;
+        }
+        gst_message_unref(message);
+        if (!built_)
+            break;  // the error's box may have let the pipeline go
+    }
+    if (bus != nullptr)
+        gst_object_unref(bus);
+}
+
+void CMediaPlayer::OnPrerolled() {
+    if (startNs_ < 0) {
+        const int64_t first = shared_->firstFrameNs.load();
+        if (first < 0)
+            return;  // no picture yet
+        startNs_ = first;
+        frameUs_ = shared_->frameNs.load() / 1000;
+        // The first frame is here: a seek asked before it, or another speed, applies now.
+        const int64_t pending = std::exchange(pendingSeekMs_, -1);
+        if (pending >= 0 || rate_ != 1)
+            SeekPipeline(std::max<int64_t>(pending, 0));
+    }
+    if (durationMs_ <= 0) {
+        gint64 duration = 0;
+        if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration > 0)
+            durationMs_ = (duration - startNs_) / GST_MSECOND;
+        // A transport stream's length is its time stamps' span.
+        if (durationMs_ <= 0)
+            durationMs_ = std::max<int64_t>(TransportStreamDurationMs(path_), 0);
+    }
+}
+
+void CMediaPlayer::OnError(const QString& text) {
+    Q_UNUSED(text);
+    if (!playing_ && state_ != MediaState::Paused)
+        return;
+    // A clip that cannot be loaded is a failed render; errors after loading only end the
+    // picture, and the log plays on.
+    const bool loaded = startNs_ >= 0;
+    PostEvent(kEventErrorAbort);
+    if (!loaded)
+        ShowMessage("Failed to add RenderFile to graph");
 }
 
 int CMediaPlayer::HandleGraphEvents() {
-    if (control_ == nullptr) {
+    if (!built_) {
         ShowMessage("MediaEventEx interface error", "error");
         return 0;
     }
+    int result = 1;
     while (!pending_.empty()) {
         const long code = pending_.front();
         pending_.pop_front();
-        if (code == kEventComplete)
+        if (code == kEventComplete || code == kEventErrorAbort)
             StopMedia();
+        if (code == kEventComplete)
+            result = kClipEnded;
     }
-    return 1;
+    return result;
 }
 
 void CMediaPlayer::ReleaseGraph() {
     DropGraph();
-    timer_.stop();
+    poll_.stop();
 }
 
 void CMediaPlayer::Dispose() {
@@ -280,15 +475,20 @@ void CMediaPlayer::Dispose() {
 }
 
 void CMediaPlayer::DropGraph() {
-    if (graph_ != nullptr)
-        graph_->disconnect(this);
-    control_ = nullptr;
     pending_.clear();
     pendingSeekMs_ = -1;
-    // The pipeline goes before the outputs it renders into.
-    const bool hadGraph = graph_ != nullptr;
-    graph_.reset();
-    audio_.reset();
+    if (shared_) {
+        const std::lock_guard lock(shared_->mutex);
+        shared_->owner = nullptr;
+    }
+    const bool hadGraph = built_;
+    if (built_) {
+        // NULL first: its streaming threads end before it goes.
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_object_unref(pipeline_);
+        pipeline_ = nullptr;
+        built_ = false;
+    }
     // What the pipeline's threads freed stays with the process unless handed back.
     if (hadGraph)
         malloc_trim(0);
@@ -297,46 +497,9 @@ void CMediaPlayer::DropGraph() {
         video_->hide();
     }
     video_ = nullptr;
-    durationKnown_ = false;
-}
-
-void CMediaPlayer::SetDuration(int64_t milliseconds) {
-    durationSeconds_ = milliseconds / 1000;
-    unitsPerSecond_ = UnitsPerSecond(durationSeconds_);
-    durationKnown_ = true;
-}
-
-void CMediaPlayer::OnMediaStatus(int status) {
-    switch (status) {
-        case QMediaPlayer::LoadedMedia:
-        case QMediaPlayer::BufferingMedia:
-        case QMediaPlayer::BufferedMedia:
-        case QMediaPlayer::EndOfMedia:
-            if (!durationKnown_) {
-                int64_t ms = graph_->duration();
-                // The backend tells no length for transport streams; their time stamps do.
-                if (ms <= 0)
-                    ms = std::max<int64_t>(TransportStreamDurationMs(path_), 0);
-                SetDuration(ms);
-            }
-            if (status == QMediaPlayer::EndOfMedia)
-                PostEvent(kEventComplete);
-            break;
-        default:
-            break;
-    }
-}
-
-void CMediaPlayer::OnMediaError() {
-    // A clip that cannot be loaded is a failed render; errors after loading only end the
-    // picture, as the timer still moves the form on.
-    if (durationKnown_ || !playing_)
-        return;
-    // Settled before the box: the backend reports more errors while the box is open.
+    durationMs_ = 0;
     playing_ = false;
     state_ = MediaState::Stopped;
-    timer_.stop();
-    ShowMessage("Failed to add RenderFile to graph");
 }
 
 void CMediaPlayer::PostEvent(long code) {
@@ -345,6 +508,12 @@ void CMediaPlayer::PostEvent(long code) {
 }
 
 bool CMediaPlayer::event(QEvent* event) {
+    if (event->type() == kFrameEvent) {
+        auto* frame = static_cast<FrameEvent*>(event);
+        if (shared_ && frame->generation == shared_->generation && video_ != nullptr)
+            video_->videoSink()->setVideoFrame(frame->frame);
+        return true;
+    }
     if (event->type() != kGraphNotifyEvent)
         return QObject::event(event);
     if (events_ != nullptr)

@@ -1,8 +1,8 @@
 #pragma once
-// The clip player of the control form: one clip with its sound on the video page. Its playing
-// position is its own count of whole seconds, advanced by a one-second timer and never read
-// back from the media backend; from it the player drives the form's time text, progress bar
-// and position slider.
+// The clip player of the control form: one clip with its sound on the video page, played by
+// a GStreamer playbin of our own. Its position is the pipeline's, in clip time (0 is the first
+// frame, also in a transport stream whose clock starts earlier); seeks are accurate, so a
+// frame step lands on the frame asked for, and a transport stream seeks as well as a movie.
 
 #include <QEvent>
 #include <QObject>
@@ -19,24 +19,17 @@
 #include "playback/clip_player.h"
 #include "playback/video_window.h"
 
-class QAudioOutput;
-class QMediaPlayer;
-
 // Posted to the player itself when backend events wait; it hands them to HandleGraphEvents
 // through its events' OnGraphNotify.
 inline const QEvent::Type kGraphNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 13);
-inline constexpr int kPlayerTimerMs = 1000;
-inline constexpr long kEventComplete = 1;  // the clip played to its end
+inline constexpr long kEventComplete = 1;    // the clip played to its end
+inline constexpr long kEventErrorAbort = 3;  // the backend gave up on the clip
 
-// Where a player shows what it plays: the control form's path line, time text, progress bar
-// and position slider, and the video page's picture.
+// Where a player shows what it plays: the control form's path line and the video page's
+// picture.
 class CPlayerDisplay {
 public:
     virtual void ShowPath(const QString& path) = 0;
-    virtual void ShowTime(const QString& text) = 0;
-    // The progress bar and the position slider at pct; the slider control itself keeps still
-    // while the user holds its thumb, unless evenWhenHeld.
-    virtual void ShowProgress(int pct, bool evenWhenHeld) = 0;
     virtual void EnablePlayButton() = 0;
     // The video page's picture; null when there is none.
     virtual CVideoWindow* VideoWindow() = 0;
@@ -49,7 +42,7 @@ protected:
 enum class DecoderKind { Video, Audio };  // H.264, AAC
 using DecoderCheck = std::function<bool(DecoderKind)>;
 // Installs a check and returns the previous one; an empty check restores the default, which
-// asks the media backend for its decoders.
+// asks the media framework for its decoders.
 DecoderCheck SetDecoderCheck(DecoderCheck check);
 
 // Hundredths of a decibel for a volume level, the level clamped to 0..10: 10 gives 0, 0 gives
@@ -57,19 +50,18 @@ DecoderCheck SetDecoderCheck(DecoderCheck check);
 int VolumeHundredths(int level);
 // The backend's linear volume for hundredths of a decibel; -10000 is silence.
 float LinearVolume(int hundredths);
-// Slider units (percent) per second of a clip; a clip under a second has infinitely many.
-float UnitsPerSecond(int64_t durationSeconds);
-// The seek target of a slider position in 100-ns units, truncated toward zero; 0 when there
-// are no units per second yet.
-int64_t SeekUnits(int pos, float unitsPerSecond);
-// "%02u:%02u:%02u / %02u:%02u:%02u" of a position and a duration; hours are taken mod 60.
-std::string FormatPlayTime(int64_t position, int64_t duration);
+// Where a step of frames from a position in a frame lands, in ms: `frames` frames on, which
+// is in the frame that many away. frameUs is a frame's length (<= 0: unknown, taken as 30
+// frames a second).
+int64_t FrameStepTargetMs(int64_t positionUs, int64_t frameUs, int frames);
+
+struct _GstElement;
 
 class CMediaPlayer : public QObject, public CClipPlayer {
     Q_OBJECT
 
 public:
-    // events may be null: nobody hears the ticks and the clip's end then.
+    // events may be null: nobody hears the positions and the clip's end then.
     CMediaPlayer(CPlayerDisplay& display, CClipPlayerEvents* events, QObject* parent = nullptr);
     ~CMediaPlayer() override;
     CMediaPlayer(const CMediaPlayer&) = delete;
@@ -79,58 +71,63 @@ public:
     int BuildGraph();
     // 1 once a pipeline was built (whatever the rendering gave), -1 when BuildGraph failed.
     int OpenMedia(const std::string& path) override;
-    // Loads the opened path, resets the form's bars, starts the timer and plays; 1 or -1.
+    // Loads the opened path and plays; 1 or -1.
     int RenderAndRun();
     int TogglePause() override;
     int StopMedia() override;
-    void SeekToSecond(int32_t second) override;
-    int32_t SecondsAtPercent(int pos) const override;
+    void SeekToMs(int64_t ms) override;
+    int64_t StepFrames(int frames) override;
+    int64_t PositionMs() const override;
+    int64_t DurationMs() const override { return durationMs_; }
+    void SetRate(double rate) override;
     int SetVolumeLevel(int level) override;
     // Shows the video window on the video page; 1, or 0 without one.
     int PlaceVideoWindow();
-    // Idle when not playing, ReachedEnd when the position has reached the duration, Counted
-    // after advancing a second.
-    TickResult TickPosition() override;
-    // 1, or 0 (with a message) without a pipeline.
+    // kClipEnded, 1, or 0 (with a message) without a pipeline.
     int HandleGraphEvents() override;
     MediaState GetMediaState() const override { return state_; }
     // Releases the pipeline and stops the timer.
     void ReleaseGraph();
     void Dispose() override;
 
-    QMediaPlayer* Graph() const { return graph_.get(); }
-    QAudioOutput* AudioOutput() const { return audio_.get(); }
-    // False from RenderAndRun until the backend has told the clip's length.
-    bool DurationKnown() const { return durationKnown_; }
-    // The backend's report of the clip's length: durationSeconds (truncated) and
-    // unitsPerSecond follow it.
-    void SetDuration(int64_t milliseconds);
-    int32_t Position() const { return position_; }
-    int64_t DurationSeconds() const { return durationSeconds_; }
+    // False from RenderAndRun until the clip's length is known.
+    bool DurationKnown() const { return durationMs_ > 0; }
+    // The pipeline is playing (not paused, stopped or still starting).
+    bool Running() const;
 
 protected:
     bool event(QEvent* event) override;
 
 private:
+    struct Shared;
+
     void DropGraph();
-    void OnMediaStatus(int status);
-    void OnMediaError();
+    void TakeBusMessages();
+    void OnPrerolled();
+    void OnError(const QString& text);
+    void ReportPosition();
     void PostEvent(long code);
+    // Seeks the pipeline to clip time ms at the current rate.
+    void SeekPipeline(int64_t ms);
 
     CPlayerDisplay& display_;
     CClipPlayerEvents* events_;
-    int32_t position_ = 0;  // whole seconds played, counted by the timer
-    float unitsPerSecond_ = 0.0f;
-    int64_t durationSeconds_ = 0;
+    _GstElement* pipeline_ = nullptr;
+    std::shared_ptr<Shared> shared_;  // what the streaming threads reach
+    int64_t durationMs_ = 0;
+    int64_t startNs_ = -1;  // the stream time of the first frame, -1 until prerolled
+    int64_t frameUs_ = 0;   // the length of a frame, 0 until known
     bool playing_ = false;
-    std::unique_ptr<QMediaPlayer> graph_;
-    QMediaPlayer* control_ = nullptr;  // set once the pipeline is complete
-    std::unique_ptr<QAudioOutput> audio_;
+    bool built_ = false;
+    double rate_ = 1;
+    int volumeLevel_ = 10;
     QPointer<CVideoWindow> video_;
     std::deque<long> pending_;
-    QTimer timer_;
+    // Takes the pipeline's messages and reports the position while a clip is loaded, so
+    // that the session follows it closely also at high speed.
+    QTimer poll_;
+    int64_t reportedMs_ = -1;
     MediaState state_ = MediaState::Stopped;
-    bool durationKnown_ = false;
-    int64_t pendingSeekMs_ = -1;
+    int64_t pendingSeekMs_ = -1;  // asked before the clip could seek
     std::string path_;
 };

@@ -2,7 +2,9 @@
 
 #include <QThread>
 
-#include <filesystem>
+#include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "app/app_state.h"
@@ -16,6 +18,11 @@ namespace {
 
 constexpr int kRewindSettleMs = 200;
 constexpr int kMapZoomLevel = 16;
+// A load that takes longer than this shows its progress.
+constexpr int kLoadingShownAfterMs = 300;
+// After a seek the backend may still report where it was for a moment; those reports are
+// not followed until it has landed or this long has passed.
+constexpr int kSeekSettleMs = 1500;
 
 // A sample's position in decimal degrees, as the map page takes it.
 struct Degrees {
@@ -24,27 +31,32 @@ struct Degrees {
     double lon = 0;
 };
 
-bool FileExists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(path, error);
-}
-
-// What tells one version of a log from another: its size and its last write.
-std::pair<uintmax_t, std::filesystem::file_time_type> Version(const std::string& path) {
-    std::error_code error;
-    return {std::filesystem::file_size(path, error), std::filesystem::last_write_time(path, error)};
+std::string RateText(double rate) {
+    if (rate == 1)
+        return {};
+    return rate < 1 ? FormatText("  x1/%d", static_cast<int>(std::lround(1 / rate)))
+                    : FormatText("  x%d", static_cast<int>(std::lround(rate)));
 }
 
 }  // namespace
 
-void PlaybackSession::TrackDeleter::operator()(TrackEntry* first) const {
-    FreeTrack(first);
+std::string FormatPlayTime(int64_t position, int64_t duration) {
+    auto h = [](int64_t s) { return static_cast<unsigned>((s / 3600) % 60); };
+    auto m = [](int64_t s) { return static_cast<unsigned>((s / 60) % 60); };
+    auto s = [](int64_t v) { return static_cast<unsigned>(v % 60); };
+    return FormatText("%02u:%02u:%02u / %02u:%02u:%02u", h(position), m(position), s(position),
+                      h(duration), m(duration), s(duration));
 }
 
 PlaybackSession::PlaybackSession(Parts parts, QObject* parent)
-    : QObject(parent), parts_(std::move(parts)) {
+    : QObject(parent),
+      parts_(std::move(parts)),
+      loader_([this](LoadedTrack loaded) { FinishOpen(std::move(loaded)); }) {
     logTimer_.setInterval(kLogTimerMs);
     connect(&logTimer_, &QTimer::timeout, this, &PlaybackSession::OnLogTick);
+    seekSettle_.setSingleShot(true);
+    seekSettle_.setInterval(kSeekSettleMs);
+    connect(&seekSettle_, &QTimer::timeout, this, [this] { seekTargetMs_ = -1; });
     player_ = parts_.makePlayer(*this);
 }
 
@@ -53,17 +65,25 @@ PlaybackSession::~PlaybackSession() {
 }
 
 void PlaybackSession::Shutdown() {
+    ++generation_;
+    loader_.Drop();
     logTimer_.stop();
     player_.reset();
-}
-
-int32_t PlaybackSession::CurrentSecond() const {
-    return cursor_ != nullptr ? cursor_->index : -1;
 }
 
 void PlaybackSession::ReplacePlayer() {
     player_.reset();
     player_ = parts_.makePlayer(*this);
+}
+
+bool PlaybackSession::IsClipRow() const {
+    return IsClip(KindOfFile(parts_.recordings.GetSelFilePath()));
+}
+
+bool PlaybackSession::Tell(const std::string& text) {
+    const unsigned generation = generation_;
+    ShowMessage(text);
+    return generation == generation_;
 }
 
 int PlaybackSession::OpenRecording() {
@@ -72,197 +92,369 @@ int PlaybackSession::OpenRecording() {
         ShowMessage("No selected File...");
         return -1;
     }
-    const FileKind kind = KindOfFile(path);
-    if (kind == FileKind::Unknown) {
+    if (KindOfFile(path) == FileKind::Unknown) {
         ShowMessage("unknow file type...");
         return -1;
     }
-    StopPlayback(false);
-    ReplacePlayer();
-
-    const std::string logPath = LogPathFor(path, kind);
-    // Play runs this again right after a double-click: the log loaded then, unchanged since,
-    // is kept, and the analysis file already holds its bytes.
-    const bool reload = !track_ || logPath != trackPath_ || Version(logPath) != trackVersion_;
-    if (reload) {
-        track_.reset();
-        trackPath_.clear();
-    }
-    cursor_ = nullptr;
-    parts_.instruments.SetSampleList(nullptr);
-    lastIndex_ = 0;
-    if (!FileExists(logPath))
-        ShowMessage(FormatText("No NMEA File : %s", logPath.c_str()));
-    else if (reload)
-        LoadLog(logPath);
-    else
-        Show(track_.get());
-    if (!track_) {
-        ShowMessage(FormatText("No Nmea Data : %s", logPath.c_str()));
-        return -1;
-    }
-    DrawRoute();
-    emit RecordingLoaded();
+    StartOpen(AfterLoad::Nothing, false);
     return 0;
 }
 
-void PlaybackSession::LoadLog(const std::string& logPath) {
-    trackVersion_ = Version(logPath);
-    int analysis = 0;
-    track_.reset(LoadTrack(logPath, theApp().StateFile("out_nmea.txt"), &analysis));
-    // Opening is the one failure the user is told of; a short write is only logged.
-    if (analysis == kAnalysisOpenFailed)
-        ShowMessage(AnalysisFailureText(analysis));
-    else if (analysis != 0)
-        WriteHistoryLog("%s\n", AnalysisFailureText(analysis));
-    if (track_)
-        trackPath_ = logPath;
-    Show(track_.get());
+void PlaybackSession::StartOpen(AfterLoad after, bool quiet) {
+    StopPlayback(false);
+    ReplacePlayer();
+    afterLoad_ = after;
+    openedQuietly_ = quiet;
+    const std::string row = parts_.recordings.GetSelFilePath();
+
+    // Play runs this again right after a double-click: the track loaded then, unchanged
+    // since, is kept, and the analysis file already holds its bytes.
+    const std::string source = TrackSourceOf(row);
+    if (track_.First() != nullptr && track_.row == row && !source.empty() &&
+        source == track_.source && VersionOf(source) == track_.version) {
+        loader_.Drop();
+        LoadedTrack kept = std::move(track_);
+        FinishOpen(std::move(kept));
+        return;
+    }
+    // Nothing of the previous recording stays on screen while this one loads.
+    parts_.instruments.SetSampleList(nullptr);
+    track_ = LoadedTrack{};
+    track_.row = row;
+    shown_ = -1;
+    loader_.Start(row, theApp().StateFile("out_nmea.txt"));
+    const unsigned generation = generation_;
+    QTimer::singleShot(kLoadingShownAfterMs, this, [this, generation] {
+        if (generation != generation_ || !loader_.Busy())
+            return;
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [this, poll, generation] {
+            const bool busy = generation == generation_ && loader_.Busy();
+            parts_.controls.ShowLoading(busy ? loader_.Progress() / 10 : -1);
+            if (!busy)
+                poll->deleteLater();
+        });
+        poll->start(100);
+        parts_.controls.ShowLoading(loader_.Progress() / 10);
+    });
 }
 
-void PlaybackSession::Show(TrackEntry* track) {
-    cursor_ = track;
-    parts_.instruments.SetSampleList(track);
+void PlaybackSession::FinishOpen(LoadedTrack loaded) {
+    const unsigned generation = generation_;
+    track_ = std::move(loaded);
+    parts_.controls.ShowLoading(-1);
+    const AfterLoad after = std::exchange(afterLoad_, AfterLoad::Nothing);
+    // Opening is the one failure of the analysis file the user is told of; a short write is
+    // only logged.
+    if (track_.analysisResult == kAnalysisOpenFailed) {
+        if (!Tell(AnalysisFailureText(track_.analysisResult)))
+            return;
+    } else if (track_.analysisResult != 0) {
+        WriteHistoryLog("%s\n", AnalysisFailureText(track_.analysisResult));
+    }
+    parts_.instruments.SetSampleList(track_.First());
+    shown_ = -1;
+    // A clip that started before its track arrived: the track joins the clip where it is.
+    Follow(state_ == PlaybackState::Stopped ? 0 : clockMs_, true);
+    if (track_.First() == nullptr) {
+        // The route and events of the recording before must not stay on screen.
+        if (parts_.map.PageLoaded())
+            parts_.map.DrawPolyLine();
+        emit RecordingOpened();
+        if (!openedQuietly_ && !TellNoData())
+            return;
+        if (after == AfterLoad::Play)
+            StartPlaying();
+        return;
+    }
+    // The instruments show their first second before the route is drawn: a long route takes
+    // the map a while.
+    QTimer::singleShot(0, this, [this, generation] {
+        if (generation == generation_)
+            DrawRoute();
+    });
+    emit RecordingOpened();
+    if (after != AfterLoad::Nothing)
+        StartPlaying();
+}
+
+bool PlaybackSession::TellNoData() {
+    const std::string logPath = LogPathFor(track_.row, KindOfFile(track_.row));
+    if (track_.source.empty())
+        return Tell(FormatText("No NMEA File : %s", logPath.c_str())) &&
+               Tell(FormatText("No Nmea Data : %s", logPath.c_str()));
+    if (!track_.unreadable.empty())
+        return Tell(
+            FormatText("Cannot read %s : %s", track_.source.c_str(), track_.unreadable.c_str()));
+    return Tell(FormatText("No Nmea Data : %s", track_.source.c_str()));
 }
 
 void PlaybackSession::DrawRoute() {
     CMapCalls& map = parts_.map;
-    for (const TrackEntry* e = track_.get(); e != nullptr; e = e->next) {
-        if (e->sample.valid > 0 && map.PageLoaded()) {
+    if (!map.PageLoaded() || track_.First() == nullptr)
+        return;
+    for (const TrackEntry* e : track_.entries) {
+        if (e->sample.valid > 0) {
             const Degrees at(e->sample);
             map.AddPolyLinePoint(at.lat, at.lon);
         }
-        lastIndex_ = e->index;
     }
-    if (map.PageLoaded()) {
-        map.DrawPolyLine();
-        // The first position centres the map even when it has no fix.
-        const Degrees at(track_->sample);
-        map.Reload(at.lat, at.lon, kMapZoomLevel);
-        map.MoveTo(at.lat, at.lon);
-        map.RenewCursor(at.lat, at.lon);
-    }
+    map.DrawPolyLine();
+    // The map centres on the second shown, even when it has no fix.
+    const TrackEntry* at = track_.At(std::max(shown_, 0));
+    const Degrees where(at != nullptr ? at->sample : track_.First()->sample);
+    map.Reload(where.lat, where.lon, kMapZoomLevel);
+    map.MoveTo(where.lat, where.lon);
+    map.RenewCursor(where.lat, where.lon);
 }
 
 void PlaybackSession::PlayPause() {
     const std::string path = parts_.recordings.GetSelFilePath();
-    if (path.empty())
+    if (path.empty() || KindOfFile(path) == FileKind::Unknown)
         return;
-    const FileKind kind = KindOfFile(path);
-    if (kind == FileKind::Unknown)
+    if (loader_.Busy() && state_ == PlaybackState::Stopped) {
+        // Pressed again while loading: do not start after all.
+        afterLoad_ = afterLoad_ == AfterLoad::Nothing ? AfterLoad::Play : AfterLoad::Nothing;
         return;
+    }
+    switch (state_) {
+        case PlaybackState::Stopped:
+            if (track_.row != path ||
+                (track_.First() != nullptr && VersionOf(track_.source) != track_.version)) {
+                // Not opened yet (a row chosen by a click), or its log changed since. A clip
+                // without a log starts at once, without messages.
+                const bool quietClip = IsClip(KindOfFile(path)) && TrackSourceOf(path).empty();
+                StartOpen(quietClip ? AfterLoad::Nothing : AfterLoad::Play, quietClip);
+                if (!quietClip)
+                    return;
+            }
+            StartPlaying();
+            return;
+        case PlaybackState::Paused:
+            state_ = PlaybackState::Playing;
+            if (ClipIsClock())
+                player_->TogglePause();
+            else
+                logTimer_.start();
+            parts_.controls.SetPlayLook(true);
+            break;
+        case PlaybackState::Playing:
+            state_ = PlaybackState::Paused;
+            logTimer_.stop();
+            if (ClipIsClock())
+                player_->TogglePause();
+            parts_.controls.SetPlayLook(false);
+            break;
+    }
+    parts_.controls.RedrawPlayButton();
+}
+
+bool PlaybackSession::ClipIsClock() const {
+    return IsClipRow() && player_ && player_->GetMediaState() != MediaState::Stopped;
+}
+
+void PlaybackSession::StartPlaying() {
     CTransportControls& controls = parts_.controls;
-
-    if (FileExists(LogPathFor(path, kind))) {
-        switch (state_) {
-            case PlaybackState::Stopped:
-                OpenRecording();
-                [[fallthrough]];
-            case PlaybackState::Paused:
-                if (cursor_ != nullptr) {
-                    logTimer_.start();
-                    state_ = PlaybackState::Playing;
-                    parts_.map.ResizeMap();
-                }
-                controls.SetPlayLook(true);
-                break;
-            case PlaybackState::Playing:
-                logTimer_.stop();
-                state_ = PlaybackState::Paused;
-                controls.SetPlayLook(false);
-                break;
-        }
-    }
-
-    if (IsClip(kind) && player_ && FileExists(path)) {
-        const MediaState media = player_->GetMediaState();
-        if (media == MediaState::Running || media == MediaState::Paused) {
-            player_->TogglePause();
-            controls.SetPlayLook(player_->GetMediaState() == MediaState::Running);
-        } else {
-            if (player_->OpenMedia(path) == -1)
-                return;
-            controls.SetPlayLook(true);
-        }
+    const std::string path = parts_.recordings.GetSelFilePath();
+    if (IsClip(KindOfFile(path)) && player_) {
+        const int64_t from = clockMs_;
+        const unsigned generation = generation_;
+        if (player_->OpenMedia(path) == -1 || generation != generation_)
+            return;
+        player_->SetRate(rate_);
         player_->SetVolumeLevel(controls.VolumeLevel());
+        // Where a seek put the recording before it played, the clip starts there.
+        if (from > 0)
+            player_->SeekToMs(from);
+    } else if (track_.First() != nullptr) {
+        logTimer_.start();
+    } else {
+        return;
     }
+    state_ = PlaybackState::Playing;
+    parts_.map.ResizeMap();
+    ShowClock();
+    controls.SetPlayLook(true);
     controls.RedrawPlayButton();
 }
 
 void PlaybackSession::StopPlayback(bool rewind) {
+    ++generation_;
     logTimer_.stop();
     state_ = PlaybackState::Stopped;
-    cursor_ = track_.get();
-    parts_.instruments.ShowSample(cursor_);
+    seekTargetMs_ = -1;
     if (player_) {
-        if (rewind) {
-            player_->SeekToSecond(0);
+        if (rewind && player_->GetMediaState() != MediaState::Stopped) {
+            player_->SeekToMs(0);
             // Give the backend a moment to settle on the first frame before it stops.
             QThread::msleep(kRewindSettleMs);
         }
         player_->StopMedia();
     }
-    parts_.controls.MovePositionSlider(0, false);
+    shown_ = -1;
+    clockMs_ = 0;
+    if (track_.First() != nullptr)
+        ShowSecond(0, true);
+    else
+        parts_.instruments.ShowSample(nullptr);
+    ShowClock();
     parts_.controls.SetPlayLook(false);
     parts_.controls.RedrawPlayButton();
 }
 
-void PlaybackSession::OnLogTick() {
-    const FileKind kind = KindOfFile(parts_.recordings.GetSelFilePath());
-    TrackEntry* cur = CurrentSample(cursor_);
-    parts_.instruments.ShowSample(cur);
-    if (cur == nullptr) {
-        NextRecording();
-        return;
-    }
-    const TrackEntry* next = AdvanceSample(cursor_);
-    if (next == nullptr)
-        return;
-    // The marker shows the entry the instruments show at the next tick.
-    if (parts_.map.PageLoaded() && cur->sample.valid > 0 && next->sample.valid > 0) {
-        const Degrees at(next->sample);
-        parts_.map.MoveTo(at.lat, at.lon);
-        parts_.map.RenewCursor(at.lat, at.lon);
-    }
-    // A clip's slider follows the clip; a log row's follows the log.
-    if (kind == FileKind::Nmea)
-        parts_.controls.MovePositionSlider(next->index * 100 / (lastIndex_ + 1), true);
+int64_t PlaybackSession::LengthMs() const {
+    if (ClipIsClock() && player_->DurationMs() > 0)
+        return player_->DurationMs();
+    return track_.First() != nullptr ? int64_t{track_.LastIndex() + 1} * 1000 : 0;
 }
 
-void PlaybackSession::OnPlayerTick(CClipPlayer* from) {
+std::string PlaybackSession::TimeText() const {
+    return FormatPlayTime(clockMs_ / 1000, LengthMs() / 1000) + RateText(rate_);
+}
+
+void PlaybackSession::ShowClock() {
+    const int64_t length = LengthMs();
+    const int pct =
+        length > 0 ? static_cast<int>(std::clamp<int64_t>(clockMs_ * 100 / length, 0, 100)) : 0;
+    parts_.controls.ShowPosition(pct, TimeText());
+    emit ClockChanged();
+}
+
+void PlaybackSession::ShowSecond(int32_t second, bool jump) {
+    const TrackEntry* cur = track_.At(second);
+    const int32_t before = shown_;
+    shown_ = cur != nullptr ? second : -1;
+    parts_.instruments.ShowSample(cur);
+    CMapCalls& map = parts_.map;
+    if (cur != nullptr && map.PageLoaded()) {
+        // In step the marker goes ahead to the entry the instruments show next, so that the
+        // page's move lasts the second; a jump puts it where the instruments are.
+        const TrackEntry* to = jump || second != before + 1 ? cur : track_.At(second + 1);
+        if (to != nullptr && cur->sample.valid > 0 && to->sample.valid > 0) {
+            const Degrees at(to->sample);
+            map.MoveTo(at.lat, at.lon);
+            map.RenewCursor(at.lat, at.lon);
+        }
+    }
+}
+
+void PlaybackSession::Follow(int64_t ms, bool jump) {
+    const int64_t length = LengthMs();
+    clockMs_ = std::max<int64_t>(0, length > 0 ? std::min(ms, length) : ms);
+    const int32_t second = static_cast<int32_t>(clockMs_ / 1000);
+    if (track_.First() != nullptr && (jump || second != shown_)) {
+        const bool ran_out = track_.At(second) == nullptr;
+        ShowSecond(second, jump);
+        ShowClock();
+        // The log has run out: the recording ends, unless the user only looked there.
+        if (ran_out && state_ == PlaybackState::Playing)
+            NextRecording();
+        return;
+    }
+    ShowClock();
+}
+
+void PlaybackSession::OnLogTick() {
+    if (track_.First() == nullptr || state_ != PlaybackState::Playing || ClipIsClock()) {
+        logTimer_.stop();
+        return;
+    }
+    Follow((clockMs_ / 1000 + 1) * 1000, false);
+}
+
+void PlaybackSession::OnPositionChanged(CClipPlayer* from) {
     // A player already replaced has nothing more to say.
-    if (from == player_.get() && player_->TickPosition() == TickResult::ReachedEnd)
-        NextRecording();
+    if (from != player_.get() || player_->GetMediaState() == MediaState::Stopped)
+        return;
+    const int64_t ms = player_->PositionMs();
+    if (seekTargetMs_ >= 0) {
+        if (std::abs(ms - seekTargetMs_) > 1000)
+            return;
+        seekTargetMs_ = -1;
+        seekSettle_.stop();
+    }
+    Follow(ms, false);
 }
 
 void PlaybackSession::OnGraphNotify(CClipPlayer* from) {
     if (from != player_.get())
         return;
     const bool wasPlaying = player_->GetMediaState() != MediaState::Stopped;
-    player_->HandleGraphEvents();
-    // A clip that ended with no log clock to move on (a clip without its log, or one the
-    // backend ended short of its counted length) hands over itself.
-    if (wasPlaying && player_->GetMediaState() == MediaState::Stopped &&
+    const bool ended = player_->HandleGraphEvents() == kClipEnded;
+    if (!wasPlaying || player_->GetMediaState() != MediaState::Stopped ||
         state_ == PlaybackState::Stopped)
+        return;
+    // The clip has ended: so has the recording. A clip the backend gave up on leaves its
+    // log playing on the log's own clock.
+    if (ended)
         NextRecording();
+    else if (state_ == PlaybackState::Playing && track_.First() != nullptr)
+        logTimer_.start();
 }
 
 void PlaybackSession::SeekPercent(int pos) {
-    const std::string path = parts_.recordings.GetSelFilePath();
-    if (path.empty())
+    if (parts_.recordings.GetSelFilePath().empty())
         return;
-    const FileKind kind = KindOfFile(path);
-    if (kind == FileKind::Nmea)
-        Seek((lastIndex_ + 1) * pos / 100);
-    else if (IsClip(kind) && player_)
-        Seek(player_->SecondsAtPercent(pos));
+    SeekMs(LengthMs() * std::clamp(pos, 0, 100) / 100);
 }
 
 void PlaybackSession::Seek(int32_t second) {
-    if (player_ && IsClip(KindOfFile(parts_.recordings.GetSelFilePath())))
-        player_->SeekToSecond(second);
-    // Past the log's end there is no entry: the next log tick ends the recording.
-    cursor_ = FindSample(track_.get(), second);
+    SeekMs(int64_t{second} * 1000);
+}
+
+void PlaybackSession::SkipMs(int64_t deltaMs) {
+    SeekMs(std::max<int64_t>(0, clockMs_ + deltaMs));
+}
+
+void PlaybackSession::SeekMs(int64_t ms) {
+    ms = std::max<int64_t>(0, ms);
+    if (IsClipRow() && player_) {
+        // Stopped, the clip opens paused there, so that the picture shows that moment too.
+        if (state_ == PlaybackState::Stopped && player_->GetMediaState() == MediaState::Stopped) {
+            const std::string path = parts_.recordings.GetSelFilePath();
+            if (player_->OpenMedia(path) == -1)
+                return;
+            player_->SetRate(rate_);
+            player_->SetVolumeLevel(parts_.controls.VolumeLevel());
+            player_->TogglePause();
+            state_ = PlaybackState::Paused;
+        }
+        player_->SeekToMs(ms);
+        seekTargetMs_ = ms;
+        seekSettle_.start();
+    }
+    const int64_t length = LengthMs();
+    // A clip played to its end, or a log past it, has nothing to show beyond.
+    if (length > 0 && ms >= length)
+        ms = length - 1;
+    Follow(ms, true);
+}
+
+void PlaybackSession::StepFrames(int frames) {
+    if (state_ == PlaybackState::Playing || !IsClipRow() || !player_ ||
+        player_->GetMediaState() == MediaState::Stopped)
+        return;
+    seekTargetMs_ = player_->StepFrames(frames);
+    seekSettle_.start();
+    Follow(seekTargetMs_, true);
+}
+
+void PlaybackSession::SetRate(double rate) {
+    if (std::find(std::begin(kRates), std::end(kRates), rate) == std::end(kRates))
+        return;
+    rate_ = rate;
+    logTimer_.setInterval(static_cast<int>(std::lround(kLogTimerMs / rate)));
+    if (player_)
+        player_->SetRate(rate);
+    ShowClock();
+}
+
+void PlaybackSession::ChangeRate(bool faster) {
+    const auto at = std::find(std::begin(kRates), std::end(kRates), rate_);
+    if (faster && at + 1 != std::end(kRates))
+        SetRate(*(at + 1));
+    else if (!faster && at != std::begin(kRates))
+        SetRate(*(at - 1));
 }
 
 void PlaybackSession::SetVolumeLevel(int level) {
@@ -284,13 +476,14 @@ void PlaybackSession::PrevRecording() {
 }
 
 void PlaybackSession::ChangeRecording(bool next) {
-    // A message box of the change lets timer ticks run inside it; they must not start a
+    // A message box of the change lets clock reports run inside it; they must not start a
     // second change on top of this one.
     if (changingRecording_)
         return;
     changingRecording_ = true;
     CRecordingSelection& list = parts_.recordings;
-    if ((next ? list.SelectNext() : list.SelectPrevious()) != -1 && OpenRecording() != -1)
-        PlayPause();
+    if ((next ? list.SelectNext() : list.SelectPrevious()) != -1 &&
+        KindOfFile(list.GetSelFilePath()) != FileKind::Unknown)
+        StartOpen(AfterLoad::PlayIfTrack, false);
     changingRecording_ = false;
 }

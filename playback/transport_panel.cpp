@@ -60,10 +60,28 @@ void CTransportPanel::RedrawPlayButton() {
     playButton_->setEnabled(true);
 }
 
-void CTransportPanel::MovePositionSlider(int pos, bool respectHeldThumb) {
-    if (!respectHeldThumb || !positionSlider_->ThumbHeld())
-        positionSlider_->setValue(pos);
-    positionSlider_->SetDrawPos(pos);
+void CTransportPanel::ShowPosition(int pct, const std::string& time) {
+    if (!positionSlider_->ThumbHeld())
+        positionSlider_->setValue(pct);
+    positionSlider_->SetDrawPos(pct);
+    SetProgressBar(pct);
+    timeText_ = QString::fromStdString(time);
+    SetLabel(kTimeText, timeText_);
+}
+
+void CTransportPanel::ShowLoading(int pct) {
+    if (pct < 0) {
+        SetLabel(kTimeText, timeText_);
+        SetProgressBar(positionSlider_->value());
+        return;
+    }
+    SetLabel(kTimeText, QStringLiteral("Loading... %1%").arg(pct));
+    SetProgressBar(pct);
+}
+
+void CTransportPanel::SetProgressBar(int pct) {
+    if (auto* bar = qobject_cast<QProgressBar*>(GetDlgItem(form_, kProgressBar)))
+        bar->setValue(pct);
 }
 
 int CTransportPanel::VolumeLevel() const {
@@ -77,16 +95,6 @@ void CTransportPanel::SetLabel(int id, const QString& text) {
 
 void CTransportPanel::ShowPath(const QString& path) {
     SetLabel(kPathLine, path);
-}
-
-void CTransportPanel::ShowTime(const QString& text) {
-    SetLabel(kTimeText, text);
-}
-
-void CTransportPanel::ShowProgress(int pct, bool evenWhenHeld) {
-    if (auto* bar = qobject_cast<QProgressBar*>(GetDlgItem(form_, kProgressBar)))
-        bar->setValue(pct);
-    MovePositionSlider(pct, !evenWhenHeld);
 }
 
 void CTransportPanel::EnablePlayButton() {

@@ -31,21 +31,22 @@ public:
 
     void SetPlayLook(bool pause) override;
     void RedrawPlayButton() override;
-    void MovePositionSlider(int pos, bool respectHeldThumb) override;
+    void ShowPosition(int pct, const std::string& time) override;
+    void ShowLoading(int pct) override;
     int VolumeLevel() const override;
 
     void ShowPath(const QString& path) override;
-    void ShowTime(const QString& text) override;
-    void ShowProgress(int pct, bool evenWhenHeld) override;
     void EnablePlayButton() override;
     CVideoWindow* VideoWindow() override { return videoWindow_; }
 
 private:
     void SetLabel(int id, const QString& text);
+    void SetProgressBar(int pct);
 
     QWidget* form_;
     CSkinButton* playButton_;
     CProSliderCtrl* positionSlider_;
     CProSliderCtrl* volumeSlider_;
     QPointer<CVideoWindow> videoWindow_;
+    QString timeText_;  // shown again when loading is over
 };

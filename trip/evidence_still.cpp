@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaPlayer>
 #include <QStandardPaths>
 
 #include "app/format.h"
@@ -11,21 +10,8 @@
 #include "evidence/still_caption.h"
 #include "evidence/still_frame.h"
 #include "library/recording_list.h"
-#include "playback/media_player.h"
 #include "playback/playback_session.h"
 #include "track/track.h"
-
-namespace {
-// Where the player is in its clip: the backend's own position, else the counted seconds.
-qint64 ClipTimeMs(const PlaybackSession& session) {
-    const auto* player = dynamic_cast<const CMediaPlayer*>(session.Player());
-    if (player == nullptr)
-        return 0;
-    if (const QMediaPlayer* graph = player->Graph())
-        return graph->position();
-    return qint64{player->Position()} * 1000;
-}
-}  // namespace
 
 QString StillFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + "/Vantrail";
@@ -68,15 +54,19 @@ void SaveEvidenceStill(const CRecordingSelection& recordings, const PlaybackSess
         return;
     }
     const QString clipPath = QFile::decodeName(clip.c_str());
-    const qint64 atMs = ClipTimeMs(session);
+    // The backend's own position: the frame on screen, to the millisecond.
+    const qint64 atMs =
+        session.Player() != nullptr && session.Player()->GetMediaState() != MediaState::Stopped
+            ? session.Player()->PositionMs()
+            : session.ClockMs();
     const StillFrame frame = GrabStillFrame(clipPath, atMs);
     if (frame.image.isNull()) {
         ShowMessage(FormatText("No picture to save: %s", qUtf8Printable(frame.error)));
         return;
     }
     StillCaption caption{QFileInfo(clipPath).fileName(), atMs, std::nullopt};
-    // Only the clip's own log speaks for it; a clip without one keeps the last recording's.
-    if (session.TrackPath() == LogPathFor(clip, kind)) {
+    // Only the clip's own track speaks for it.
+    if (session.TrackRow() == clip) {
         if (const TrackEntry* entry = FindSample(const_cast<TrackEntry*>(session.Track()),
                                                  static_cast<int32_t>(atMs / 1000)))
             caption.sample = entry->sample;

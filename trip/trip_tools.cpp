@@ -35,8 +35,8 @@ CTripTools::CTripTools(CControlForm& form, QWidget* window)
     window->addAction(still_);
     connect(still_, &QAction::triggered, this, &CTripTools::SaveStill);
 
-    connect(&form.Session(), &PlaybackSession::RecordingLoaded, this,
-            &CTripTools::OnRecordingLoaded);
+    connect(&form.Session(), &PlaybackSession::RecordingOpened, this,
+            &CTripTools::OnRecordingOpened);
     connect(&trip_, &CTripLoader::Loaded, this, &CTripTools::ShowTripRoutes);
 
     // Rows come one at a time: the trip follows once the list has settled.
@@ -60,7 +60,7 @@ std::vector<std::string> CTripTools::ListedLogs() const {
     return logs;
 }
 
-void CTripTools::OnRecordingLoaded() {
+void CTripTools::OnRecordingOpened() {
     const TrackEntry* track = form_.Session().Track();
     const std::vector<DrivingEvent> events = FindDrivingEvents(track);
     events_->ShowEvents(events, form_.Session().TrackPath());

@@ -39,7 +39,8 @@ public:
 private:
     // The logs of the list's rows, each once, in row order.
     std::vector<std::string> ListedLogs() const;
-    void OnRecordingLoaded();
+    // Shows the events of the recording opened, or none when it gave no track.
+    void OnRecordingOpened();
     void ShowTripRoutes();
 
     CControlForm& form_;

@@ -1,5 +1,5 @@
-// A double-click on a row with a 24-hour log, up to the first log tick: the control form
-// with its instruments and player, no map page. Run from a Release build:
+// A double-click on a row with a 24-hour log, up to its first second on the instruments: the
+// control form with its instruments and player, no map page. Run from a Release build:
 // build-release/bin/bench_open_24h
 
 #include <QApplication>
@@ -62,7 +62,9 @@ void OpenToFirstTick(benchmark::State& state) {
     list->setCurrentItem(list->topLevelItem(0));
     for (auto _ : state) {
         emit list->itemDoubleClicked(list->topLevelItem(0), 0);
-        form.Session().OnLogTick();
+        // The track loads in the background; the first second shows as soon as it is there.
+        while (form.Session().Loading())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         state.PauseTiming();
         form.Session().StopPlayback(false);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -73,7 +75,8 @@ void OpenToFirstTick(benchmark::State& state) {
     }
     state.counters["seconds"] = form.Session().LastIndex() + 1;
 }
-BENCHMARK(OpenToFirstTick)->Unit(benchmark::kMillisecond)->Iterations(5);
+// The loading thread's time counts too.
+BENCHMARK(OpenToFirstTick)->Unit(benchmark::kMillisecond)->Iterations(5)->MeasureProcessCPUTime();
 
 }  // namespace
 

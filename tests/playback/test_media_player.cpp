@@ -6,6 +6,7 @@
 
 #include "playback/media_player.h"
 #include "playback/video_window.h"
+#include "tests/evidence/numbered_clip.h"
 #include "tests/support/fixture.h"
 
 namespace {
@@ -17,25 +18,22 @@ std::string Sample(const char* name) {
 }
 
 // The control form, the video page and the session as far as the player sees them: the clip's
-// end is handed back as the session does, its ticks are counted by hand.
+// end is handed back as the session does, its position reports are counted.
 class Recorder : public CPlayerDisplay, public CClipPlayerEvents {
 public:
     QString path;
-    QString time = QStringLiteral("00:00:00 / 00:00:00");
-    int progress = -1;
     bool playEnabled = false;
-    int notifications = 0;
+    int positions = 0;
+    int ended = 0;
     CVideoWindow window;
 
     void ShowPath(const QString& p) override { path = p; }
-    void ShowTime(const QString& text) override { time = text; }
-    void ShowProgress(int pct, bool) override { progress = pct; }
     void EnablePlayButton() override { playEnabled = true; }
     CVideoWindow* VideoWindow() override { return &window; }
-    void OnPlayerTick(CClipPlayer*) override {}
+    void OnPositionChanged(CClipPlayer*) override { ++positions; }
     void OnGraphNotify(CClipPlayer* from) override {
-        ++notifications;
-        from->HandleGraphEvents();
+        if (from->HandleGraphEvents() == kClipEnded)
+            ++ended;
     }
 };
 
@@ -52,7 +50,10 @@ private:
     bool WaitLoaded() {
         return QTest::qWaitFor([this] { return player_->DurationKnown(); }, 10000);
     }
-    QString Shown() const { return QString::number(display_->progress) + ' ' + display_->time; }
+    // The frame number the picture shows now.
+    int FrameShown() const {
+        return FrameNumber(VideoFrameImage(display_->window.videoSink()->videoFrame()));
+    }
     void Open(const std::string& path) {
         QCOMPARE(player_->BuildGraph(), 0);
         QCOMPARE(player_->OpenMedia(path), 1);
@@ -73,30 +74,30 @@ private slots:
         fx_.reset();
     }
 
-    // The counted position of a playing clip, for lengths the backend might report.
-    void tickPosition_data() {
-        QTest::addColumn<qint64>("durationMs");
-        QTest::addColumn<int>("ticks");
-        QTest::addColumn<TickResult>("last");
-        QTest::addColumn<QString>("shown");  // progress, then time text
-        using T = TickResult;
-        QTest::newRow("under a second") << L(900) << 1 << T::ReachedEnd << "0 00:00:00 / 00:00:00";
-        QTest::newRow("1:02:05 at 75 s")
-            << L(3725000) << 75 << T::Counted << "2 00:01:15 / 01:02:05";
+    // Paused, a seek shows the frame at its time (clip time, also in a transport stream whose
+    // clock starts before its picture), and a step goes to the next or previous frame
+    // exactly, also back over a key frame (one a second) into the group before it.
+    void frameSteps_data() {
+        QTest::addColumn<QString>("clip");
+        QTest::newRow("mov") << "numbered.MOV";
+        QTest::newRow("ts") << "numbered.ts";
     }
-    void tickPosition() {
-        QFETCH(qint64, durationMs);
-        QFETCH(int, ticks);
-        QFETCH(TickResult, last);
-        QFETCH(QString, shown);
-        QCOMPARE(player_->BuildGraph(), 0);
-        Open(Sample("REC0004.MOV"));
+    void frameSteps() {
+        QFETCH(QString, clip);
+        const int first = 26;
+        Open((kNumberedClips + clip).toStdString());
         QVERIFY(WaitLoaded());
-        player_->SetDuration(durationMs);
-        TickResult result = TickResult::Idle;
-        for (int i = 0; i < ticks; ++i) result = player_->TickPosition();
-        QCOMPARE(result, last);
-        QCOMPARE(Shown(), shown);
+        player_->TogglePause();
+        player_->SeekToMs(26 * 40 + 20);  // the middle of frame 26 at 25 frames a second
+        QTRY_COMPARE_WITH_TIMEOUT(FrameShown(), first, 5000);
+        QList<int> seen;
+        for (int step : {1, -1, -1, -1, -1, -1}) {
+            player_->StepFrames(step);
+            const int expected = (seen.isEmpty() ? first : seen.back()) + step;
+            QTRY_COMPARE_WITH_TIMEOUT(FrameShown(), expected, 5000);
+            seen << expected;
+        }
+        QCOMPARE(player_->GetMediaState(), MediaState::Paused);
     }
 
     void missingDecoder_data() {
@@ -124,6 +125,7 @@ private slots:
         QTest::newRow("two-second stream") << "short.ts" << L(2);
         QTest::newRow("clip under a second") << "blink.MOV" << L(0);
     }
+    // Plays with position reports to its end, which comes back as the clip's end.
     void playsToEnd() {
         QFETCH(QString, name);
         QFETCH(qint64, durationSeconds);
@@ -138,12 +140,11 @@ private slots:
         connect(display_->window.videoSink(), &QVideoSink::videoFrameChanged, this,
                 [frames] { ++*frames; });
         QVERIFY(WaitLoaded());
-        QCOMPARE(player_->DurationSeconds(), durationSeconds);
+        QCOMPARE(player_->DurationMs() / 1000, durationSeconds);
         // The end arrives as a completion event that the player hands to its events.
-        QTRY_VERIFY_WITH_TIMEOUT(display_->notifications > 0, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(display_->ended, 1, 15000);
         QCOMPARE(player_->GetMediaState(), MediaState::Stopped);
-        QCOMPARE(Shown(), QString("0 00:00:00 / 00:00:00"));
-        QCOMPARE(player_->TickPosition(), TickResult::Idle);  // the timer runs on, idle
+        QVERIFY(display_->positions > 0);
         QVERIFY(*frames > 0);
         QVERIFY(fx_->messages.isEmpty());
     }

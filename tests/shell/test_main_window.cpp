@@ -1,4 +1,3 @@
-#include <QMediaPlayer>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -100,9 +99,10 @@ private slots:
             form->Recordings().SelectNext();
             form->Session().OpenRecording();
             form->Session().PlayPause();
-            auto* player = dynamic_cast<CMediaPlayer*>(form->Session().Player());
-            QTRY_VERIFY(player->DurationKnown() &&
-                        player->Graph()->playbackState() == QMediaPlayer::PlayingState);
+            const auto player = [form] {
+                return dynamic_cast<CMediaPlayer*>(form->Session().Player());
+            };
+            QTRY_VERIFY(player() != nullptr && player()->DurationKnown() && player()->Running());
             if (state == 1)
                 form->Session().PlayPause();
             if (state == 2)

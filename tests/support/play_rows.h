@@ -1,7 +1,8 @@
 #pragma once
 // Starts playing as a user does: the form's list filled through its file dialog with files of
-// the fixture's folder, then a double-click on the first row.
+// the fixture's folder, then a double-click on the first row, until its track has loaded.
 
+#include <QTest>
 #include <QTreeWidget>
 
 #include "playback/control_form.h"
@@ -17,4 +18,5 @@ inline void PlayFirstRow(CControlForm& form, const TestFixture& fx, QStringList 
     auto* list = qobject_cast<QTreeWidget*>(GetDlgItem(&form, 1155));
     list->setCurrentItem(list->topLevelItem(0));
     emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+    QVERIFY(QTest::qWaitFor([&form] { return !form.Session().Loading(); }, 5000));
 }

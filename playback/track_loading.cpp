@@ -1,0 +1,69 @@
+#include "playback/track_loading.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+
+#include "library/recording_list.h"
+#include "track/track.h"
+
+void TrackFree::operator()(TrackEntry* first) const {
+    FreeTrack(first);
+}
+
+FileVersion VersionOf(const std::string& path) {
+    std::error_code error;
+    return {std::filesystem::file_size(path, error), std::filesystem::last_write_time(path, error)};
+}
+
+std::string TrackSourceOf(const std::string& row) {
+    const std::string log = LogPathFor(row, KindOfFile(row));
+    std::error_code error;
+    return !log.empty() && std::filesystem::exists(log, error) ? log : std::string();
+}
+
+LoadedTrack LoadRowTrack(const std::string& row, const std::string& analysisPath,
+                         std::atomic<int>* progress) {
+    LoadedTrack loaded;
+    loaded.row = row;
+    loaded.source = TrackSourceOf(row);
+    if (loaded.source.empty())
+        return loaded;
+    loaded.version = VersionOf(loaded.source);
+    loaded.first.reset(LoadTrack(loaded.source, analysisPath, &loaded.analysisResult));
+    for (TrackEntry* e = loaded.first.get(); e != nullptr; e = e->next) loaded.entries.push_back(e);
+    if (progress != nullptr)
+        progress->store(1000);
+    return loaded;
+}
+
+TrackLoader::TrackLoader(Done done, QObject* parent) : QObject(parent), done_(std::move(done)) {
+    // One at a time, in order: each load rewrites the one analysis file.
+    pool_.setMaxThreadCount(1);
+}
+
+TrackLoader::~TrackLoader() {
+    Drop();
+    pool_.waitForDone();
+}
+
+void TrackLoader::Start(const std::string& row, const std::string& analysisPath) {
+    const unsigned ticket = ++ticket_;
+    busy_ = true;
+    progress_->store(0);
+    QPointer<TrackLoader> self(this);
+    pool_.start([self, ticket, row, analysisPath, progress = progress_] {
+        auto loaded =
+            std::make_shared<LoadedTrack>(LoadRowTrack(row, analysisPath, progress.get()));
+        // The loader lives on the user-interface thread; self is only read there.
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, ticket, loaded] {
+                if (self == nullptr || ticket != self->ticket_)
+                    return;
+                self->busy_ = false;
+                self->done_(std::move(*loaded));
+            },
+            Qt::QueuedConnection);
+    });
+}
