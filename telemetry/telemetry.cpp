@@ -1,5 +1,8 @@
 #include "telemetry/telemetry.h"
 
+#include "telemetry/novatek_gps.h"
+#include "telemetry/novatek_ts.h"
+
 namespace {
 // A top-level box type is four printable characters; anything else is not a box file (an
 // MPEG-TS clip, a text log).
