@@ -17,7 +17,13 @@ bool PrintableType(uint32_t type) {
 }  // namespace
 
 const std::vector<TelemetryFamily>& TelemetryFamilies() {
-    static const std::vector<TelemetryFamily> families = {};
+    // Rows that know their family by a box, a track or a packet come first; the scan for
+    // Novatek blocks reads the whole clip, so it is the last resort.
+    static const std::vector<TelemetryFamily> families = {
+        {"Novatek freeGPS", ProbeNovatekIndex, ReadNovatekIndex},
+        {"Novatek MPEG-TS", ProbeNovatekTs, ReadNovatekTs},
+        {"Novatek freeGPS", ProbeNovatekScan, ReadNovatekScan},
+    };
     return families;
 }
 
