@@ -254,12 +254,13 @@ NovatekBlock DecodeNovatekBlock(const uint8_t* block, size_t size) {
 
 size_t ScanNovatekBlocks(const FileReader& reader, const std::string& path, Telemetry& out) {
     reader.AdviseSequential();
-    const auto buffer = std::make_unique<uint8_t[]>(kScanChunk);
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(kScanChunk, reader.size()));
+    const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(piece);
     NovatekTally tally;
     size_t found = 0;
     uint64_t next_hit = 0;  // signatures before this were handled in an earlier piece
     for (uint64_t start = 0; start < reader.size();) {
-        const size_t n = reader.ReadSome(start, buffer.get(), kScanChunk);
+        const size_t n = reader.ReadSome(start, buffer.get(), piece);
         if (n == 0)
             break;
         const bool last = start + n >= reader.size();
@@ -283,7 +284,8 @@ size_t ScanNovatekBlocks(const FileReader& reader, const std::string& path, Tele
                       int64_t(found) * 1000, out.points);
             ++found;
         }
-        if (last)
+        // A short read before the end is a read error (or a file cut while read).
+        if (last || n < piece)
             break;
         start += n - kNovatekBlockHead - kSignatureSize;
     }
