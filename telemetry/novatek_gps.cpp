@@ -117,11 +117,12 @@ std::string ReadThroughIndex(const FileReader& reader, const Box& moov, const Bo
     uint8_t head[8];
     if (index.payload_size < 8 || !reader.Read(index.payload_offset(), head, 8))
         return "empty";
-    const uint64_t room = (index.payload_size - 8) / 8;
-    const uint32_t count = static_cast<uint32_t>(
-        std::min<uint64_t>({Be32(head + 4), room, uint64_t{kMaxIndexEntries}}));
+    const uint32_t count = Be32(head + 4);
     if (count == 0)
         return "empty";
+    // A count the box cannot hold: the file ends inside the index.
+    if (count > (index.payload_size - 8) / 8 || count > kMaxIndexEntries)
+        return "cut short";
     if (const int64_t seconds = MovieSeconds(reader, moov); seconds > int64_t{count} + 2)
         return "short of the movie's length";
     const std::vector<uint8_t> entries = reader.ReadBytes(index.payload_offset() + 8, 8 * count);

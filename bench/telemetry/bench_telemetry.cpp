@@ -68,7 +68,7 @@ std::string SparseClip(bool index) {
     head += "ftypisom";
     PutBe32(head, 0);
     head += "isom";
-    const uint64_t mdat = kClipBytes - 4096;  // where the moov starts
+    const uint64_t mdat = kClipBytes - 16384;  // where the moov starts, room for its index
     PutBe32(head, 1);
     head += "mdat";
     PutBe32(head, uint32_t((mdat - 20) >> 32));
@@ -93,7 +93,7 @@ std::string SparseClip(bool index) {
     std::string box;
     PutBe32(box, uint32_t(8 + moov.size()));
     box += "moov";
-    ok = ok && WriteAt(fd, box + moov, mdat) && ftruncate(fd, off_t(kClipBytes)) == 0;
+    ok = ok && WriteAt(fd, box + moov, mdat);
     if (fd >= 0)
         close(fd);
     if (!ok)

@@ -131,6 +131,8 @@ private slots:
         QTest::newRow("index outside the file")
             << Mp4(three, {.first_offset = 0xfffff000})
             << found + "clip.mp4: the gps index is pointing outside the file; scanning";
+        QTest::newRow("index cut by the file's end")
+            << Mp4(three).chopped(4) << found + "clip.mp4: the gps index is cut short; scanning";
         QTest::newRow("index short of the movie")
             << Mp4(three, {.movie_seconds = 60})
             << found + "clip.mp4: the gps index is short of the movie's length; scanning";
