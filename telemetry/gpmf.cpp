@@ -8,35 +8,38 @@
 #include <optional>
 #include <string>
 
-#include "telemetry/bytes.h"
+#include "telemetry/byte_order.h"
 #include "telemetry/point_time.h"
+#include "telemetry/sample_table.h"
 
 namespace {
 constexpr double kStandardGravity = 9.80665;  // m/s² in a g
 constexpr int kMaxDepth = 8;
 constexpr int64_t kDayMs = 86400000;  // no payload lasts longer
 
+using Bytes = std::span<const uint8_t>;
+
 struct Klv {
-    std::string_view key;
+    uint32_t key;  // FourCc
     char type;
     size_t size;    // of one sample
     size_t repeat;  // samples
-    std::string_view data;
+    Bytes data;
 };
 
 // The record at the front of bytes, which is then dropped; false when it does not fit.
-bool TakeKlv(std::string_view& bytes, Klv& klv) {
+bool TakeKlv(Bytes& bytes, Klv& klv) {
     if (bytes.size() < 8)
         return false;
-    klv.key = bytes.substr(0, 4);
-    klv.type = bytes[4];
-    klv.size = static_cast<unsigned char>(bytes[5]);
-    klv.repeat = LoadBe16(bytes.data() + 6);
+    klv.key = Be32(bytes.data());
+    klv.type = char(bytes[4]);
+    klv.size = bytes[5];
+    klv.repeat = Be16(bytes.data() + 6);
     const size_t length = klv.size * klv.repeat;
     if (bytes.size() - 8 < length)
         return false;
-    klv.data = bytes.substr(8, length);
-    bytes.remove_prefix(std::min(bytes.size(), 8 + (length + 3) / 4 * 4));
+    klv.data = bytes.subspan(8, length);
+    bytes = bytes.subspan(std::min(bytes.size(), 8 + (length + 3) / 4 * 4));
     return true;
 }
 
@@ -65,32 +68,32 @@ size_t TypeSize(char type) {
 }
 
 // One number of a type TypeSize knows, other than 'c'.
-double ReadNumber(char type, const char* p) {
+double ReadNumber(char type, const uint8_t* p) {
     switch (type) {
         case 'b':
-            return static_cast<signed char>(*p);
+            return static_cast<int8_t>(*p);
         case 'B':
-            return static_cast<unsigned char>(*p);
+            return *p;
         case 's':
-            return static_cast<int16_t>(LoadBe16(p));
+            return static_cast<int16_t>(Be16(p));
         case 'S':
-            return LoadBe16(p);
+            return Be16(p);
         case 'l':
-            return static_cast<int32_t>(LoadBe32(p));
+            return static_cast<int32_t>(Be32(p));
         case 'L':
-            return LoadBe32(p);
+            return Be32(p);
         case 'f':
-            return std::bit_cast<float>(LoadBe32(p));
+            return std::bit_cast<float>(Be32(p));
         case 'q':
-            return static_cast<int32_t>(LoadBe32(p)) / 65536.0;
+            return static_cast<int32_t>(Be32(p)) / 65536.0;
         case 'd':
-            return std::bit_cast<double>(LoadBe64(p));
+            return std::bit_cast<double>(Be64(p));
         case 'j':
-            return static_cast<double>(static_cast<int64_t>(LoadBe64(p)));
+            return static_cast<double>(static_cast<int64_t>(Be64(p)));
         case 'J':
-            return static_cast<double>(LoadBe64(p));
+            return static_cast<double>(Be64(p));
         case 'Q':
-            return static_cast<int64_t>(LoadBe64(p)) / 4294967296.0;
+            return static_cast<int64_t>(Be64(p)) / 4294967296.0;
         default:
             return 0;
     }
@@ -102,7 +105,7 @@ int ToInt(double value) {
 }
 
 std::string_view Text(const Klv& klv) {
-    const std::string_view text = klv.data;
+    const std::string_view text(reinterpret_cast<const char*>(klv.data.data()), klv.data.size());
     return text.substr(0, text.find('\0'));
 }
 
@@ -119,8 +122,8 @@ struct Stream {
 // of a complex one. False when the layout does not add up or a divisor is 0.
 bool ReadSample(const Klv& klv, const Stream& stream, size_t index, std::vector<double>& out) {
     out.clear();
-    const char* p = klv.data.data() + index * klv.size;
-    const char* end = p + klv.size;
+    const uint8_t* p = klv.data.data() + index * klv.size;
+    const uint8_t* end = p + klv.size;
     const std::string_view types = stream.type;
     for (size_t field = 0; p < end; ++field) {
         const char type = klv.type != '?' ? klv.type : field < types.size() ? types[field] : '\0';
@@ -141,6 +144,7 @@ bool ReadSample(const Klv& klv, const Stream& stream, size_t index, std::vector<
 
 // "yymmddhhmmss.sss", years 20xx.
 std::optional<TelemetryTime> ReadGpsu(std::string_view text) {
+    // Type 'U', or 'c' on the HERO5.
     int digit[15];
     if (text.size() < 16 || text[12] != '.')
         return std::nullopt;
@@ -176,12 +180,12 @@ public:
           duration_ms_(std::clamp<int64_t>(duration_ms, 0, kDayMs)),
           points_(points) {}
 
-    void Walk(std::string_view bytes, std::string_view device, int depth) {
+    void Walk(Bytes bytes, std::string_view device, int depth) {
         Klv klv;
         while (depth < kMaxDepth && TakeKlv(bytes, klv)) {
-            if (klv.key == "DVNM" && klv.type == 'c')
+            if (klv.key == FourCc("DVNM") && klv.type == 'c')
                 device = Text(klv);
-            else if (klv.type == '\0' && klv.key == "STRM")
+            else if (klv.type == '\0' && klv.key == FourCc("STRM"))
                 ReadStream(klv.data, device);
             else if (klv.type == '\0')
                 Walk(klv.data, device, depth + 1);
@@ -189,28 +193,28 @@ public:
     }
 
 private:
-    void ReadStream(std::string_view bytes, std::string_view device) {
+    void ReadStream(Bytes bytes, std::string_view device) {
         Stream stream;
         stream.orientation = DefaultOrientation(device);
         Klv klv;
         // The GPS time and fix describe the whole payload, wherever they stand in it.
-        for (std::string_view rest = bytes; TakeKlv(rest, klv);) {
-            if (klv.key == "GPSU")
-                stream.gpsu = ReadGpsu(klv.data);
-            else if (klv.key == "GPSF" && klv.type != 'c' && TypeSize(klv.type) != 0 &&
+        for (Bytes rest = bytes; TakeKlv(rest, klv);) {
+            if (klv.key == FourCc("GPSU"))
+                stream.gpsu = ReadGpsu(Text(klv));
+            else if (klv.key == FourCc("GPSF") && klv.type != 'c' && TypeSize(klv.type) != 0 &&
                      klv.size >= TypeSize(klv.type) && klv.repeat > 0)
                 stream.fix = ToInt(ReadNumber(klv.type, klv.data.data()));
         }
-        for (std::string_view rest = bytes; TakeKlv(rest, klv);) {
-            if (klv.key == "SCAL")
+        for (Bytes rest = bytes; TakeKlv(rest, klv);) {
+            if (klv.key == FourCc("SCAL"))
                 ReadScale(klv, stream);
-            else if (klv.key == "TYPE" && klv.type == 'c')
+            else if (klv.key == FourCc("TYPE") && klv.type == 'c')
                 stream.type = Text(klv);
-            else if (klv.key == "ORIN" && klv.type == 'c' && Text(klv).size() == 3)
+            else if (klv.key == FourCc("ORIN") && klv.type == 'c' && Text(klv).size() == 3)
                 stream.orientation = Text(klv);
-            else if (klv.key == "GPS5" || klv.key == "GPS9")
+            else if (klv.key == FourCc("GPS5") || klv.key == FourCc("GPS9"))
                 ReadGps(klv, stream);
-            else if (klv.key == "ACCL")
+            else if (klv.key == FourCc("ACCL"))
                 ReadAccel(klv, stream);
         }
     }
@@ -229,7 +233,7 @@ private:
     }
 
     void ReadGps(const Klv& klv, const Stream& stream) {
-        const bool nine = klv.key == "GPS9";
+        const bool nine = klv.key == FourCc("GPS9");
         Stream layout = stream;
         if (nine && klv.type == '?' && layout.type.empty())
             layout.type = "lllllllSS";  // the documented layout when TYPE is missing
@@ -305,9 +309,46 @@ private:
 };
 }  // namespace
 
-std::vector<TelemetryPoint> DecodeGpmf(std::string_view payload, int64_t start_ms,
+std::vector<TelemetryPoint> DecodeGpmf(std::span<const uint8_t> payload, int64_t start_ms,
                                        int64_t duration_ms) {
     std::vector<TelemetryPoint> points;
     Reader(start_ms, duration_ms, points).Walk(payload, {}, 0);
     return points;
+}
+
+bool ProbeGpmf(const TelemetrySource& source) {
+    return source.moov.has_value();
+}
+
+bool ReadGpmf(const TelemetrySource& source, Telemetry& out) {
+    constexpr uint32_t kMaxPayload = 4u << 20;  // a second of every sensor is some kilobytes
+    constexpr int64_t kPayloadMs = 1000;        // what GoPro cameras write when times are missing
+    for (const MediaTrack& track : ListTracks(source.reader, *source.moov)) {
+        if (track.format != FourCc("gpmd"))
+            continue;
+        // Other cameras use the gpmd format for layouts of their own; GPMF begins with DEVC.
+        bool gpmf = false;
+        const std::vector<MediaSample> samples = ReadSamples(source.reader, track);
+        int64_t duration = kPayloadMs;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const std::vector<uint8_t> payload =
+                source.reader.ReadBytes(samples[i].offset, std::min(samples[i].size, kMaxPayload));
+            if (payload.size() < 8 || Be32(payload.data()) != FourCc("DEVC"))
+                continue;
+            gpmf = true;
+            int64_t start = samples[i].time_ms;
+            if (start < 0 || start == INT64_MAX) {
+                start = int64_t(i) * kPayloadMs;
+            } else if (i + 1 < samples.size() && samples[i + 1].time_ms > start &&
+                       samples[i + 1].time_ms != INT64_MAX) {
+                duration =
+                    samples[i + 1].time_ms - start;  // the last runs as long as the one before
+            }
+            const std::vector<TelemetryPoint> points = DecodeGpmf(payload, start, duration);
+            out.points.insert(out.points.end(), points.begin(), points.end());
+        }
+        if (gpmf)
+            return true;
+    }
+    return false;
 }

@@ -8,12 +8,17 @@
 //   GPS9: the same five, days since 2000, seconds since midnight, DOP and fix, per sample
 //   ACCL: three axes in m/s², given in g
 
-#include <string_view>
+#include <cstdint>
+#include <span>
 #include <vector>
 
-#include "telemetry/telemetry_point.h"
+#include "telemetry/telemetry.h"
 
 // The readings of a payload whose sample starts start_ms into the clip and lasts duration_ms;
 // each stream's samples are spread evenly over that time.
-std::vector<TelemetryPoint> DecodeGpmf(std::string_view payload, int64_t start_ms,
+std::vector<TelemetryPoint> DecodeGpmf(std::span<const uint8_t> payload, int64_t start_ms,
                                        int64_t duration_ms);
+
+// The family's row: the samples of the "gpmd" track, timed by the track's sample times.
+bool ProbeGpmf(const TelemetrySource& source);
+bool ReadGpmf(const TelemetrySource& source, Telemetry& out);

@@ -1,7 +1,11 @@
 #include "telemetry/telemetry.h"
 
+#include "telemetry/blackvue.h"
+#include "telemetry/gpmf.h"
 #include "telemetry/novatek_gps.h"
 #include "telemetry/novatek_ts.h"
+#include "telemetry/seventymai.h"
+#include "telemetry/thinkware.h"
 
 namespace {
 // A top-level box type is four printable characters; anything else is not a box file (an
@@ -17,7 +21,13 @@ bool PrintableType(uint32_t type) {
 }  // namespace
 
 const std::vector<TelemetryFamily>& TelemetryFamilies() {
-    static const std::vector<TelemetryFamily> families = {};
+    static const std::vector<TelemetryFamily> families = {
+        {"BlackVue .gps file", ProbeBlackVueFiles, ReadBlackVueFiles},
+        {"BlackVue", ProbeBlackVue, ReadBlackVue},
+        {"70mai GPS box", ProbeSeventyMai, ReadSeventyMai},
+        {"GoPro GPMF", ProbeGpmf, ReadGpmf},
+        {"Thinkware text track", ProbeThinkware, ReadThinkware},
+    };
     return families;
 }
 

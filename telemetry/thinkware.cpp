@@ -1,6 +1,9 @@
 #include "telemetry/thinkware.h"
 
+#include <algorithm>
+
 #include "telemetry/nmea_sentence.h"
+#include "telemetry/sample_table.h"
 #include "track/text_number.h"
 
 namespace {
@@ -43,11 +46,33 @@ bool ReadFirstRmc(std::string_view sample, TelemetryPoint& point) {
 }
 }  // namespace
 
-std::vector<TelemetryPoint> DecodeThinkwareSample(std::string_view sample, int64_t clip_ms) {
+std::vector<TelemetryPoint> DecodeThinkwareSample(std::span<const uint8_t> bytes, int64_t clip_ms) {
+    const std::string_view sample(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     TelemetryPoint point;
     point.clip_ms = clip_ms;
     const bool accel = ReadGsensor(sample, point);
     if (!ReadFirstRmc(sample, point) && !accel)
         return {};
     return {point};
+}
+
+bool ProbeThinkware(const TelemetrySource& source) {
+    return source.moov.has_value();
+}
+
+bool ReadThinkware(const TelemetrySource& source, Telemetry& out) {
+    constexpr uint32_t kMaxSample = 4096;  // a reading and a sentence are a few hundred bytes
+    for (const MediaTrack& track : ListTracks(source.reader, *source.moov)) {
+        if (track.handler != FourCc("text") && track.handler != FourCc("sbtl"))
+            continue;
+        for (const MediaSample& sample : ReadSamples(source.reader, track)) {
+            const std::vector<TelemetryPoint> points = DecodeThinkwareSample(
+                source.reader.ReadBytes(sample.offset, std::min(sample.size, kMaxSample)),
+                sample.time_ms);
+            out.points.insert(out.points.end(), points.begin(), points.end());
+        }
+        if (!out.points.empty())
+            return true;
+    }
+    return false;
 }

@@ -1,5 +1,6 @@
 // The decoders of each camera family on inputs built from the documented layouts.
 
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include "telemetry/gpmf.h"
 #include "telemetry/nmea_sentence.h"
 #include "telemetry/seventymai.h"
+#include "telemetry/telemetry.h"
 #include "telemetry/thinkware.h"
 
 namespace {
@@ -44,8 +46,8 @@ QString Describe(const std::vector<TelemetryPoint>& points) {
     return all.join("; ");
 }
 
-std::string_view View(const QByteArray& bytes) {
-    return {bytes.constData(), size_t(bytes.size())};
+std::span<const uint8_t> View(const QByteArray& bytes) {
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
 }
 
 QByteArray Be(int64_t value, int bytes) {
@@ -54,7 +56,7 @@ QByteArray Be(int64_t value, int bytes) {
     return out;
 }
 
-QByteArray Le32(uint32_t value) {
+QByteArray LeBytes(uint32_t value) {
     QByteArray out = Be(value, 4);
     std::reverse(out.begin(), out.end());
     return out;
@@ -69,6 +71,35 @@ QByteArray Klv(const char* key, char type, int size, int repeat, QByteArray data
 QByteArray Nest(const char* key, const QByteArray& inner) {
     return Klv(key, '\0', 4, int(inner.size() / 4), inner);
 }
+QByteArray Atom(const char* type, const QByteArray& payload) {
+    return Be(8 + payload.size(), 4) + QByteArray(type, 4) + payload;
+}
+
+// A movie of one track whose samples lie in an mdat before the moov, a chunk each, each lasting
+// delta ms.
+QByteArray Movie(const char* handler, const char* format, const QList<QByteArray>& samples,
+                 int delta) {
+    const QByteArray zero = Be(0, 4);
+    const QByteArray one = Be(1, 4);
+    const QByteArray count = Be(samples.size(), 4);
+    QByteArray data, sizes, offsets;
+    for (const QByteArray& sample : samples) {
+        offsets += Be(8 + data.size(), 4);
+        sizes += Be(sample.size(), 4);
+        data += sample;
+    }
+    const QByteArray stbl = Atom("stsd", zero + one + Atom(format, QByteArray(8, '\0'))) +
+                            Atom("stts", zero + one + count + Be(delta, 4)) +
+                            Atom("stsc", zero + one + one + one + one) +
+                            Atom("stsz", zero + zero + count + sizes) +
+                            Atom("stco", zero + count + offsets);
+    const QByteArray mdia =
+        Atom("mdhd", zero + zero + zero + Be(1000, 4) + zero + zero) +
+        Atom("hdlr", zero + zero + QByteArray(handler, 4) + QByteArray(12, '\0')) +
+        Atom("minf", Atom("stbl", stbl));
+    return Atom("mdat", data) + Atom("moov", Atom("trak", Atom("mdia", mdia)));
+}
+
 QByteArray Longs(std::initializer_list<int64_t> values, int bytes = 4) {
     QByteArray out;
     for (const int64_t v : values) out += Be(v, bytes);
@@ -88,6 +119,7 @@ QByteArray Gga(const char* ss) {
 }
 const QByteArray kRmc = Rmc("06");
 const QString kRmcPoint = "2018-09-29T00:24:06.000 -37.893953,145.308328 0.14kmh";
+const QByteArray k3gfAtRest = Longs({0}) + Longs({128, -64, 32}, 2);
 const QByteArray kThinkwareRmc =
     Nmea("GNRMC,161313.00,A,4529.87489,N,07337.01215,W,6.225,35.34,310819,,,A", "\r\n");
 }  // namespace
@@ -122,7 +154,9 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QString, expected);
         TelemetryPoint point;
-        QCOMPARE(ReadRmc(View(text), point) ? Describe(point) : QString(), expected);
+        QCOMPARE(
+            ReadRmc({text.constData(), size_t(text.size())}, point) ? Describe(point) : QString(),
+            expected);
     }
 
     void blackVueGps_data() {
@@ -148,7 +182,7 @@ private slots:
     void blackVue3gf_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("expected");
-        const QByteArray at_rest = Longs({0}) + Longs({128, -64, 32}, 2);
+        const QByteArray at_rest = k3gfAtRest;
         const QByteArray braking = Longs({100}) + Longs({120, 0, -96}, 2);
         const QString both = "t=0 g(-0.500,0.250,1.000); t=100 g(0.000,-0.750,0.938)";
         QTest::newRow("end marker") << at_rest + braking + QByteArray(10, '\xff') + at_rest << both;
@@ -188,8 +222,8 @@ private slots:
     void seventyMaiRecords() {
         const auto record = [](uint32_t second, uint32_t speed, char ns, uint32_t lat, char ew,
                                uint32_t lon) {
-            return Le32(1) + Le32(1) + Le32(second) + Le32(speed) + ns + Le32(lat) + ew +
-                   Le32(lon) + QByteArray(10, '\0');
+            return LeBytes(1) + LeBytes(1) + LeBytes(second) + LeBytes(speed) + ns + LeBytes(lat) +
+                   ew + LeBytes(lon) + QByteArray(10, '\0');
         };
         const QByteArray box = record(1, 45500, 'N', 5944796, 'E', 3006074) +
                                record(2, 0, '\0', 0, '\0', 0) + QByteArray(36, '\0') +
@@ -269,6 +303,69 @@ private slots:
         QFETCH(QByteArray, payload);
         QFETCH(QString, expected);
         QCOMPARE(Describe(DecodeGpmf(View(payload), 5000, 1000)), expected);
+    }
+
+    // Whole files through the table of families.
+    void families_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("sidecar");  // a second file beside it, when not empty
+        QTest::addColumn<QByteArray>("sidecarBytes");
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("expected");
+        const QByteArray ftyp = Atom("ftyp", "isom");
+        const QString fix = "t=0 " + kRmcPoint;
+        const QString at_rest = "t=0 g(-0.500,0.250,1.000)";
+        QTest::newRow("BlackVue clip")
+            << "20180929_002406_NF.mp4"
+            << ftyp +
+                   Atom("free", Atom("gps ", "[1000]" + kRmc + QByteArray(16, '\0')) +
+                                    Atom("3gf ", k3gfAtRest + QByteArray(10, '\xff'))) +
+                   Atom("mdat", {})
+            << "" << QByteArray() << "BlackVue" << fix + "; " + at_rest;
+        QTest::newRow("BlackVue .gps with its .3GF")
+            << "REC_0001.gps"
+            << "[1000]" + kRmc << "REC_0001.3GF" << k3gfAtRest << "BlackVue .gps file"
+            << fix + "; " + at_rest;
+        QTest::newRow("70mai clip")
+            << "NO20191226-084003-000598.MP4"
+            << ftyp + Atom("GPS ", LeBytes(1) + LeBytes(1) + LeBytes(1) + LeBytes(0) + 'N' +
+                                       LeBytes(5944796) + 'E' + LeBytes(3006074) +
+                                       QByteArray(10, '\0'))
+            << "" << QByteArray() << "70mai GPS box"
+            << "t=1000 2019-12-26T08:40:04.000 59.746600,30.101233 0.00kmh";
+        const QByteArray accel =
+            Nest("DEVC",
+                 Nest("STRM", Klv("ORIN", 'c', 3, 1, "ZXY") +
+                                  Klv("ACCL", 'f', 12, 2, Longs({0x411ce80a, 0, 0}).repeated(2))));
+        // The last sample lasts as long as the one before.
+        QTest::newRow("GoPro clip") << "GX010001.MP4" << Movie("meta", "gpmd", {accel, accel}, 1001)
+                                    << "" << QByteArray() << "GoPro GPMF"
+                                    << "t=0 g(0.000,0.000,1.000); t=500 g(0.000,0.000,1.000); "
+                                       "t=1001 g(0.000,0.000,1.000); t=1501 g(0.000,0.000,1.000)";
+        const QByteArray sample = "gsensori,4,512,0,0,128;" + kThinkwareRmc;
+        QTest::newRow("Thinkware clip")
+            << "REC_2019_08_31_16_13_13_F.MP4" << Movie("text", "text", {sample, sample}, 1000)
+            << "" << QByteArray() << "Thinkware text track"
+            << "t=0 2019-08-31T16:13:13.000 45.497915,-73.616869 11.53kmh 35.34deg "
+               "g(0.000,0.000,1.000); "
+               "t=1000 2019-08-31T16:13:13.000 45.497915,-73.616869 11.53kmh 35.34deg "
+               "g(0.000,0.000,1.000)";
+    }
+    void families() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, sidecar);
+        QFETCH(QByteArray, sidecarBytes);
+        QFETCH(QString, layout);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        QVERIFY(!WriteFile(dir.filePath(name), bytes).isEmpty());
+        if (!sidecar.isEmpty())
+            QVERIFY(!WriteFile(dir.filePath(sidecar), sidecarBytes).isEmpty());
+        const Telemetry telemetry = ReadTelemetry(dir.filePath(name).toStdString());
+        QCOMPARE(QString::fromStdString(telemetry.layout), layout);
+        QCOMPARE(Describe(telemetry.points), expected);
     }
 };
 
