@@ -142,9 +142,8 @@ bool ReadSample(const Klv& klv, const Stream& stream, size_t index, std::vector<
     return true;
 }
 
-// "yymmddhhmmss.sss", years 20xx.
+// "yymmddhhmmss.sss", years 20xx (type 'U', or 'c' on the HERO5).
 std::optional<TelemetryTime> ReadGpsu(std::string_view text) {
-    // Type 'U', or 'c' on the HERO5.
     int digit[15];
     if (text.size() < 16 || text[12] != '.')
         return std::nullopt;
@@ -244,14 +243,13 @@ private:
             TelemetryPoint point;
             point.clip_ms = SampleMs(i, klv.repeat);
             const int fix = nine ? ToInt(v[8]) : stream.fix;
-            TelemetryTime time{};
             if (nine) {
+                // Days since 2000-01-01 and seconds since midnight.
+                const TelemetryTime epoch = std::chrono::sys_days{std::chrono::year{2000} / 1 / 1};
                 const double ms = std::round(v[6] * 1000);
-                if (v[5] >= 0 && v[5] < 1e6 && ms >= 0 && ms < kDayMs &&
-                    CivilTime(2000, 1, 1, 0, 0, 0, 0, time)) {
-                    SetPointTime(point, time + std::chrono::days(int64_t(v[5])) +
+                if (v[5] >= 0 && v[5] < 1e6 && ms >= 0 && ms < kDayMs)
+                    SetPointTime(point, epoch + std::chrono::days(int64_t(v[5])) +
                                             std::chrono::milliseconds(int64_t(ms)));
-                }
             } else if (stream.gpsu) {
                 SetPointTime(point,
                              *stream.gpsu + std::chrono::milliseconds(point.clip_ms - start_ms_));

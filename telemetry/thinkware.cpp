@@ -63,7 +63,8 @@ bool ProbeThinkware(const TelemetrySource& source) {
 bool ReadThinkware(const TelemetrySource& source, Telemetry& out) {
     constexpr uint32_t kMaxSample = 4096;  // a reading and a sentence are a few hundred bytes
     for (const MediaTrack& track : ListTracks(source.reader, *source.moov)) {
-        if (track.handler != FourCc("text") && track.handler != FourCc("sbtl"))
+        if (track.handler != FourCc("text") && track.handler != FourCc("sbtl") &&
+            track.handler != FourCc("subt"))
             continue;
         for (const MediaSample& sample : ReadSamples(source.reader, track)) {
             const std::vector<TelemetryPoint> points = DecodeThinkwareSample(
