@@ -14,7 +14,7 @@
 
 #include "evidence/still_caption.h"
 #include "evidence/still_frame.h"
-#include "library/recording_list.h"
+#include "telemetry/track_source.h"
 #include "track/track.h"
 #include "vantrail_version.h"
 
@@ -28,9 +28,10 @@ constexpr const char* kUsage =
     "  --at SECONDS  time in the clip, 0 or more, fractions allowed (to the millisecond);\n"
     "                the log sample is the one of the whole second\n"
     "  --out FILE    the PNG to write\n"
-    "  --log LOG     the log to caption from (default: the clip's own, beside it under the\n"
-    "                same name with the extension nmea; without one the caption holds the\n"
-    "                file name and clip time only)\n"
+    "  --log LOG     the log (.nmea) or .gps file to caption from (default: the clip's\n"
+    "                own, as the player finds it: the .nmea beside it under the same name,\n"
+    "                else the .gps, else the GPS data inside the clip; without any the\n"
+    "                caption holds the file name and clip time only)\n"
     "  --help, --version\n"
     "Exit status: 0 written; 1 the clip cannot be decoded, the time is past its end or LOG\n"
     "cannot be read (no file is written); 2 usage error.\n";
@@ -106,14 +107,18 @@ int ParseArguments(int argc, char** argv, Options& options) {
     return 0;
 }
 
-// The sample of one second of a log, if the log has it.
-std::optional<TrackSample> LogSample(const QString& log, int32_t second) {
+// The sample of one second of a recording's track, if it has it. *expected says whether it
+// should have: a log or .gps file gave the track, or the clip's telemetry gave one at all.
+std::optional<TrackSample> TrackSecond(const std::string& path, int32_t second, std::string* source,
+                                       bool* expected) {
     // A still leaves no analysis file anywhere.
-    TrackEntry* track = LoadTrack(QFile::encodeName(log).toStdString(), "");
+    const SourcedTrack loaded = LoadSourcedTrack(path, "");
+    *source = loaded.source.path;
+    *expected = loaded.source.kind != TrackSourceKind::kClip || loaded.first != nullptr;
     std::optional<TrackSample> sample;
-    if (const TrackEntry* entry = FindSample(track, second))
+    if (const TrackEntry* entry = FindSample(loaded.first, second))
         sample = entry->sample;
-    FreeTrack(track);
+    FreeTrack(loaded.first);
     return sample;
 }
 
@@ -124,14 +129,10 @@ int main(int argc, char** argv) {
     if (const int status = ParseArguments(argc, argv, options); status != 0)
         return status < 0 ? 0 : status;
 
-    // Paired as the player pairs a clip with its log; a clip may have none.
-    const std::string clip = QFile::encodeName(options.clip).toStdString();
-    QString log =
-        options.log.value_or(QFile::decodeName(LogPathFor(clip, KindOfFile(clip)).c_str()));
-    if (options.log && !(QFileInfo(log).isFile() && QFileInfo(log).isReadable()))
-        return Failure(QStringLiteral("cannot read %1").arg(log));
-    if (!options.log && !QFileInfo(log).isFile())
-        log.clear();
+    // The track the player would show: the log given, else the clip's own source.
+    if (options.log && !(QFileInfo(*options.log).isFile() && QFileInfo(*options.log).isReadable()))
+        return Failure(QStringLiteral("cannot read %1").arg(*options.log));
+    const std::string track = QFile::encodeName(options.log.value_or(options.clip)).toStdString();
 
     const StillFrame frame = GrabStillFrame(options.clip, options.atMs);
     if (frame.image.isNull())
@@ -143,13 +144,13 @@ int main(int argc, char** argv) {
     const QGuiApplication app(argc, argv);
 
     StillCaption caption{QFileInfo(options.clip).fileName(), options.atMs, std::nullopt};
-    if (!log.isEmpty()) {
-        const auto second = static_cast<int32_t>(options.atMs / 1000);
-        caption.sample = LogSample(log, second);
-        if (!caption.sample)
-            (void)std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
-                               qUtf8Printable(log), second);
-    }
+    const auto second = static_cast<int32_t>(options.atMs / 1000);
+    std::string source;
+    bool expected = false;
+    caption.sample = TrackSecond(track, second, &source, &expected);
+    if (!caption.sample && expected)
+        (void)std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
+                           source.c_str(), second);
 
     QSaveFile out(options.out);
     if (!out.open(QIODevice::WriteOnly) ||

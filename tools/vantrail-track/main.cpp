@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/message.h"
+#include "telemetry/track_source.h"
 #include "track/driving_events.h"
 #include "track/track.h"
 #include "track/track_export.h"
@@ -29,7 +30,9 @@ constexpr const char* kUsage =
     "                          [--events FILE] [--summary] [--harsh G] [--bump G]\n"
     "                          [--now YYYY-MM-DDTHH:MM:SS[.mmm]Z]\n"
     "       vantrail-track --help | --version\n"
-    "Loads a camera log (.nmea) as the player does.\n"
+    "Loads a recording's track as the player does: LOG is a camera log (.nmea), a .gps\n"
+    "file or a clip (.mp4, .mov, .ts), whose own log or .gps beside it comes first, else\n"
+    "the GPS and G-sensor data inside it.\n"
     "  --analysis FILE  write the track analysis (the player's out_nmea.txt) to FILE;\n"
     "                   an empty track leaves no FILE\n"
     "  --gpx FILE       write the valid positions as a GPX 1.1 track\n"
@@ -253,7 +256,11 @@ int main(int argc, char** argv) {
     }
 
     // Nothing is written beside the tool: the analysis goes only where it is asked for.
-    TrackEntry* track = LoadTrack(options.log, "");
+    // An empty log is an empty track; a clip or .gps file without data is a failure.
+    const SourcedTrack loaded = LoadSourcedTrack(options.log, "");
+    if (loaded.first == nullptr && loaded.source.kind != TrackSourceKind::kNmeaLog)
+        return Failure(loaded.why_none);
+    TrackEntry* track = loaded.first;
     const std::vector<DrivingEvent> events = FindDrivingEvents(track, options.thresholds);
     const std::string name = BaseName(options.log);
     int status = 0;

@@ -1,0 +1,47 @@
+#pragma once
+// Where a recording's track comes from. For a row of the recording list (a clip: .mov, .mp4
+// or .ts in either letter case; a .nmea log; a .gps file) the first of these that exists
+// gives the track:
+//   1. the .nmea log of the same name beside the clip: read by LoadTrack exactly as before,
+//      analysis file included (a log row, or any file that is neither a clip nor a .gps
+//      file, is read as a log itself);
+//   2. the .gps file of the same name (".gps", else ".GPS"; a .gps row is its own), read with
+//      the .3gf of the same name when there is one;
+//   3. the telemetry inside the clip.
+// Every source gives the same one-entry-per-second track, so everything that uses a track
+// works on all of them. Playback, the trip view and both tools go through here.
+
+#include <string>
+#include <vector>
+
+#include "track/track_sample.h"
+
+enum class TrackSourceKind {
+    kNmeaLog,  // path: the .nmea log
+    kGpsFile,  // path: the .gps file
+    kClip,     // path: the clip itself, for its own telemetry
+};
+
+struct TrackSource {
+    TrackSourceKind kind = TrackSourceKind::kNmeaLog;
+    std::string path;
+};
+
+// The source of a recording from names alone (and whether those files exist as regular
+// files); cheap enough for the UI thread. A clip always has a source: its own telemetry, if
+// it turns out to hold any.
+TrackSource ChooseTrackSource(const std::string& recording);
+
+struct SourcedTrack {
+    TrackEntry* first = nullptr;  // the track (FreeTrack it); null when it is empty
+    TrackSource source;
+    std::string layout;              // the telemetry layout read, for kGpsFile and kClip
+    std::vector<std::string> notes;  // lines for History.log
+    std::string why_none;            // when first is null: why, in one line
+    int analysis_result = 0;         // as LoadTrack reports it
+};
+
+// Reads the chosen source; may take long (a clip without an index is scanned), so the player
+// runs it off the UI thread. Unless analysis_path is empty the track's analysis is written
+// there exactly as LoadTrack writes a log's (ExportTrackAnalysis), an empty track included.
+SourcedTrack LoadSourcedTrack(const std::string& recording, const std::string& analysis_path);
