@@ -54,10 +54,13 @@ std::vector<MediaTrack> ListTracks(const FileReader& reader, const Box& moov) {
             hdlr && reader.Read(hdlr->payload_offset(), bytes, 12) && hdlr->payload_size >= 12) {
             track.handler = Be32(bytes + 8);
         }
-        if (const auto mdhd = Child(reader, mdia, "mdhd"); mdhd && mdhd->payload_size >= 24) {
+        if (const auto mdhd = Child(reader, mdia, "mdhd")) {
             // Version 1 has 64-bit creation and modification times before the timescale.
-            if (reader.Read(mdhd->payload_offset(), bytes, 24))
-                track.timescale = bytes[0] == 1 ? Be32(bytes + 20) : Be32(bytes + 12);
+            const size_t n = reader.ReadSome(mdhd->payload_offset(), bytes,
+                                             std::min<uint64_t>(mdhd->payload_size, 24));
+            const size_t at = n > 0 && bytes[0] == 1 ? 20 : 12;
+            if (n >= at + 4)
+                track.timescale = Be32(bytes + at);
         }
         const std::optional<Box> stbl = Child(reader, Child(reader, mdia, "minf"), "stbl");
         if (stbl) {

@@ -21,12 +21,17 @@ bool PrintableType(uint32_t type) {
 }  // namespace
 
 const std::vector<TelemetryFamily>& TelemetryFamilies() {
+    // Rows that know their family by a box, a track, a packet or a name come first; the scan
+    // for Novatek blocks reads the whole clip, so it is the last resort.
     static const std::vector<TelemetryFamily> families = {
+        {"Novatek freeGPS", ProbeNovatekIndex, ReadNovatekIndex},
+        {"Novatek MPEG-TS", ProbeNovatekTs, ReadNovatekTs},
         {"BlackVue .gps file", ProbeBlackVueFiles, ReadBlackVueFiles},
         {"BlackVue", ProbeBlackVue, ReadBlackVue},
         {"70mai GPS box", ProbeSeventyMai, ReadSeventyMai},
         {"GoPro GPMF", ProbeGpmf, ReadGpmf},
         {"Thinkware text track", ProbeThinkware, ReadThinkware},
+        {"Novatek freeGPS", ProbeNovatekScan, ReadNovatekScan},
     };
     return families;
 }

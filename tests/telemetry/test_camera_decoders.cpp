@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "clip_builder.h"
 #include "nmea_test_util.h"
 #include "telemetry/blackvue.h"
 #include "telemetry/gpmf.h"
@@ -50,12 +51,11 @@ std::span<const uint8_t> View(const QByteArray& bytes) {
     return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
 }
 
-// Integers of a size, big-endian unless little.
-QByteArray Ints(std::initializer_list<int64_t> values, int bytes = 4, bool little = false) {
+// Big-endian integers of a size.
+QByteArray Ints(std::initializer_list<int64_t> values, int bytes = 4) {
     QByteArray out;
     for (const int64_t v : values) {
-        for (int i = 0; i < bytes; ++i)
-            out += char(uint64_t(v) >> (8 * (little ? i : bytes - 1 - i)));
+        for (int i = bytes - 1; i >= 0; --i) out += char(uint64_t(v) >> (8 * i));
     }
     return out;
 }
@@ -68,9 +68,6 @@ QByteArray Klv(const char* key, char type, int size, int repeat, QByteArray data
 }
 QByteArray Nest(const char* key, const QByteArray& inner) {
     return Klv(key, '\0', 4, int(inner.size() / 4), inner);
-}
-QByteArray Atom(const char* type, const QByteArray& payload) {
-    return Ints({8 + payload.size()}) + QByteArray(type, 4) + payload;
 }
 
 // A movie of one track whose samples lie in an mdat before the moov, a chunk each, each lasting
@@ -96,8 +93,8 @@ QByteArray Movie(const char* handler, const char* format, const QByteArrayList& 
 
 // A 70mai record: two words, the second, speed, then the packed hemispheres and coordinates.
 QByteArray MaiRecord(int second, int speed, char ns, int lat, char ew, int lon) {
-    return Ints({1, 1, second, speed}, 4, true) + ns + Ints({lat}, 4, true) + ew +
-           Ints({lon}, 4, true) + QByteArray(10, '\0');
+    return U32le(1) + U32le(1) + U32le(second) + U32le(speed) + ns + U32le(lat) + ew + U32le(lon) +
+           QByteArray(10, '\0');
 }
 
 // The fix of a second (ss) as BlackVue's receiver writes it.
