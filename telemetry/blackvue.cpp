@@ -11,8 +11,9 @@
 namespace {
 // Counts of the 3gf axes per g.
 constexpr double kCountsPerG = 128.0;
-// More than the records of hours of recording; bounds what a crafted size makes us read.
-constexpr size_t kMaxRecordBytes = size_t{32} << 20;
+// More than the records of hours of recording (some kilobytes a minute); bounds what a
+// crafted size makes us read.
+constexpr size_t kMaxRecordBytes = size_t{8} << 20;
 
 std::vector<uint8_t> Payload(const FileReader& reader, const Box& box) {
     return reader.ReadBytes(box.payload_offset(),
@@ -72,7 +73,7 @@ std::vector<TelemetryPoint> DecodeBlackVueGps(std::span<const uint8_t> bytes) {
         TelemetryPoint point;
         GgaReading reading;
         if (ReadRmc(rest, point)) {
-            point.clip_ms = counter >= first ? counter - first : -1;
+            point.clip_ms = first >= 0 && counter >= first ? counter - first : -1;
             if (gga && SameTimeOfDay(point, *gga))
                 AddGga(point, *gga);
             rmc = points.size();
