@@ -63,6 +63,7 @@ struct Mp4Options {
     bool wide_mdat = false;    // mdat with a 64-bit size
     int movie_seconds = -1;    // default: one per block
     quint32 first_offset = 0;  // replaces the index's first offset when set
+    int filler = 40;           // bytes of "video" before each block
 };
 
 // ftyp, an mdat of blocks between bits of "video", then the moov with mvhd and the index.
@@ -72,7 +73,7 @@ inline QByteArray Mp4(const QList<QByteArray>& blocks, const Mp4Options& o = {})
     QByteArray media;
     QByteArray pairs;
     for (const QByteArray& block : blocks) {
-        media += QByteArray(40, '\xee');
+        media += QByteArray(o.filler, '\xee');
         const QByteArray stored = o.wrap ? Atom("skip", block) : block;
         pairs +=
             U32be(quint32(file.size() + header + media.size())) + U32be(quint32(stored.size()));

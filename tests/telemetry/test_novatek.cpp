@@ -120,6 +120,9 @@ private slots:
         QTest::newRow("outer box") << Mp4(three, {.wrap = true}) << found;
         const QString scanned = found + "clip.mp4: 3 GPS blocks found by scanning the clip";
         QTest::newRow("index removed") << Mp4(three, {.index = false}) << scanned;
+        // The scan reads 4 MiB at a time: the first read ends inside the first record.
+        QTest::newRow("scan across reads")
+            << Mp4(three, {.index = false, .filler = (4 << 20) - 68}) << scanned;
         QTest::newRow("no moov") << Mp4(three, {.moov = false}) << scanned;
         QTest::newRow("no moov, outer box") << Mp4(three, {.moov = false, .wrap = true}) << scanned;
         QTest::newRow("mdat size 0, cut in the last block")
@@ -231,7 +234,7 @@ private slots:
         QVERIFY(depth <= kMaxBoxDepth);
     }
 
-    // Sample tables: two chunks (two samples, then one), 64-bit chunk offsets, two duration
+    // Sample tables: three chunks (two samples, then one each), 64-bit chunk offsets, two duration
     // runs; and tables that disagree, read as far as they agree.
     void sampleTables_data() {
         QTest::addColumn<QByteArray>("stsz");
@@ -240,18 +243,22 @@ private slots:
         QTest::addColumn<QString>("samples");  // offset/size/ms
         const QByteArray stsc = Atom("stsc", U32be(0) + U32be(2) + U32be(1) + U32be(2) + U32be(1) +
                                                  U32be(2) + U32be(1) + U32be(1));
-        const QByteArray co64 = Atom("co64", U32be(0) + U32be(2) + U64be(100) + U64be(300));
-        const QByteArray sizes =
-            Atom("stsz", U32be(0) + U32be(0) + U32be(3) + U32be(10) + U32be(20) + U32be(30));
-        QTest::newRow("consistent") << sizes << co64 << stsc << "100/10/0 110/20/500 300/30/1000";
-        QTest::newRow("one size for all") << Atom("stsz", U32be(0) + U32be(8) + U32be(3)) << co64
-                                          << stsc << "100/8/0 108/8/500 300/8/1000";
+        const QByteArray co64 =
+            Atom("co64", U32be(0) + U32be(3) + U64be(100) + U64be(300) + U64be(500));
+        const QByteArray sizes = Atom(
+            "stsz", U32be(0) + U32be(0) + U32be(4) + U32be(10) + U32be(20) + U32be(30) + U32be(40));
+        // The last sample's duration is the last one given.
+        QTest::newRow("consistent")
+            << sizes << co64 << stsc << "100/10/0 110/20/500 300/30/1000 500/40/2000";
+        QTest::newRow("one size for all") << Atom("stsz", U32be(0) + U32be(8) + U32be(4)) << co64
+                                          << stsc << "100/8/0 108/8/500 300/8/1000 500/8/2000";
         QTest::newRow("size table claims more than it holds")
             << Atom("stsz", U32be(0) + U32be(0) + U32be(1000) + U32be(10) + U32be(20)) << co64
             << stsc << "100/10/0 110/20/500";
         QTest::newRow("chunk outside the file")
-            << sizes << Atom("co64", U32be(0) + U32be(2) + U64be(100) + U64be(~0ull - 8)) << stsc
-            << "100/10/0 110/20/500";
+            << sizes
+            << Atom("co64", U32be(0) + U32be(3) + U64be(100) + U64be(300) + U64be(~0ull - 8))
+            << stsc << "100/10/0 110/20/500 300/30/1000";
         QTest::newRow("no sample-to-chunk runs")
             << sizes << co64 << Atom("stsc", U32be(0) + U32be(0)) << "";
     }
