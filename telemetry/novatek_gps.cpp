@@ -117,11 +117,12 @@ std::string ReadThroughIndex(const FileReader& reader, const Box& moov, const Bo
     uint8_t head[8];
     if (index.payload_size < 8 || !reader.Read(index.payload_offset(), head, 8))
         return "empty";
-    const uint64_t room = (index.payload_size - 8) / 8;
-    const uint32_t count = static_cast<uint32_t>(
-        std::min<uint64_t>({Be32(head + 4), room, uint64_t{kMaxIndexEntries}}));
+    const uint32_t count = Be32(head + 4);
     if (count == 0)
         return "empty";
+    // A count the box cannot hold: the file ends inside the index.
+    if (count > (index.payload_size - 8) / 8 || count > kMaxIndexEntries)
+        return "cut short";
     if (const int64_t seconds = MovieSeconds(reader, moov); seconds > int64_t{count} + 2)
         return "short of the movie's length";
     const std::vector<uint8_t> entries = reader.ReadBytes(index.payload_offset() + 8, 8 * count);
@@ -254,12 +255,13 @@ NovatekBlock DecodeNovatekBlock(const uint8_t* block, size_t size) {
 
 size_t ScanNovatekBlocks(const FileReader& reader, const std::string& path, Telemetry& out) {
     reader.AdviseSequential();
-    const auto buffer = std::make_unique<uint8_t[]>(kScanChunk);
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(kScanChunk, reader.size()));
+    const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(piece);
     NovatekTally tally;
     size_t found = 0;
     uint64_t next_hit = 0;  // signatures before this were handled in an earlier piece
     for (uint64_t start = 0; start < reader.size();) {
-        const size_t n = reader.ReadSome(start, buffer.get(), kScanChunk);
+        const size_t n = reader.ReadSome(start, buffer.get(), piece);
         if (n == 0)
             break;
         const bool last = start + n >= reader.size();
@@ -283,7 +285,8 @@ size_t ScanNovatekBlocks(const FileReader& reader, const std::string& path, Tele
                       int64_t(found) * 1000, out.points);
             ++found;
         }
-        if (last)
+        // A short read before the end is a read error (or a file cut while read).
+        if (last || n < piece)
             break;
         start += n - kNovatekBlockHead - kSignatureSize;
     }

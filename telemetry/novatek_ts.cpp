@@ -155,9 +155,10 @@ bool ReadNovatekTs(const TelemetrySource& source, Telemetry& out) {
     const size_t stride = PacketStride(reader);
     const size_t lead = stride - kPacket;
     reader.AdviseSequential();
-    const auto buffer = std::make_unique<uint8_t[]>(kChunkPackets);
+    const size_t chunk =
+        static_cast<size_t>(std::min<uint64_t>(kChunkPackets / stride * stride, reader.size()));
+    const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(chunk);
     RecordCollector records(out);
-    const size_t chunk = kChunkPackets / stride * stride;
     for (uint64_t start = 0; start < reader.size(); start += chunk) {
         const size_t n = reader.ReadSome(start, buffer.get(), chunk);
         for (size_t at = 0; at + stride <= n; at += stride) {

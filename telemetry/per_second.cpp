@@ -35,7 +35,7 @@ double ToNmea(double degrees) {
 }
 
 double Known(double value) {
-    return std::isnan(value) ? 0.0 : value;
+    return std::isfinite(value) ? value : 0.0;
 }
 
 struct Entry {
@@ -45,6 +45,8 @@ struct Entry {
     int readings = 0;
 
     void Add(const TelemetryPoint& p) {
+        if (!std::isfinite(p.ax) || !std::isfinite(p.ay) || !std::isfinite(p.az))
+            return;
         x += p.ax;
         y += p.ay;
         z += p.az;
@@ -66,7 +68,7 @@ TrackSample ToSample(const Entry& entry) {
         s.hundredths = p->millisecond / 10;
         s.sentences |= kSentenceRmc;
     }
-    if (p != nullptr && p->valid) {
+    if (p != nullptr && p->valid && std::isfinite(p->lat) && std::isfinite(p->lon)) {
         s.valid = 2;
         s.fix_mode = 2;
         s.lat = ToNmea(p->lat);
@@ -74,7 +76,7 @@ TrackSample ToSample(const Entry& entry) {
         s.speed = Known(p->speed_kmh);
         s.dir = Known(p->course);
     }
-    if (p != nullptr && (!std::isnan(p->altitude) || p->satellites >= 0)) {
+    if (p != nullptr && (std::isfinite(p->altitude) || p->satellites >= 0)) {
         s.altitude = Known(p->altitude);
         s.inuse_no = std::max(p->satellites, 0);
         s.sentences |= kSentenceGga;

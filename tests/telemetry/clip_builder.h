@@ -60,7 +60,6 @@ struct Mp4Options {
     bool moov = true;
     bool index = true;
     bool wrap = false;         // each block inside an outer `skip` box
-    bool wide_mdat = false;    // mdat with a 64-bit size
     int movie_seconds = -1;    // default: one per block
     quint32 first_offset = 0;  // replaces the index's first offset when set
     int filler = 40;           // bytes of "video" before each block
@@ -69,18 +68,15 @@ struct Mp4Options {
 // ftyp, an mdat of blocks between bits of "video", then the moov with mvhd and the index.
 inline QByteArray Mp4(const QList<QByteArray>& blocks, const Mp4Options& o = {}) {
     QByteArray file = Atom("ftyp", QByteArray("isom") + U32be(0) + "isom");
-    const int header = o.wide_mdat ? 16 : 8;
     QByteArray media;
     QByteArray pairs;
     for (const QByteArray& block : blocks) {
         media += QByteArray(o.filler, '\xee');
         const QByteArray stored = o.wrap ? Atom("skip", block) : block;
-        pairs +=
-            U32be(quint32(file.size() + header + media.size())) + U32be(quint32(stored.size()));
+        pairs += U32be(quint32(file.size() + 8 + media.size())) + U32be(quint32(stored.size()));
         media += stored;
     }
-    file += o.wide_mdat ? U32be(1) + "mdat" + U64be(quint64(16 + media.size())) + media
-                        : Atom("mdat", media);
+    file += Atom("mdat", media);
     if (o.first_offset != 0 && !pairs.isEmpty())
         pairs.replace(0, 4, U32be(o.first_offset));
     if (!o.moov)

@@ -121,7 +121,6 @@ private slots:
         QTest::newRow("a log pairs by its lower-case name only")
             << QStringList{"rec.Mp4", "rec.NMEA"} << "rec.Mp4" << 3;
         QTest::newRow("a log row") << QStringList{"rec.nmea", "rec.mp4"} << "rec.nmea" << 1;
-        QTest::newRow("a .gps row") << QStringList{"rec.gps", "rec.nmea"} << "rec.gps" << 0;
         QTest::newRow("a clip without telemetry") << QStringList{"rec.ts"} << "rec.ts" << 0;
     }
     void choice() {
