@@ -1,7 +1,11 @@
 #include "telemetry/telemetry.h"
 
+#include "telemetry/blackvue.h"
+#include "telemetry/gpmf.h"
 #include "telemetry/novatek_gps.h"
 #include "telemetry/novatek_ts.h"
+#include "telemetry/seventymai.h"
+#include "telemetry/thinkware.h"
 
 namespace {
 // A top-level box type is four printable characters; anything else is not a box file (an
@@ -17,11 +21,16 @@ bool PrintableType(uint32_t type) {
 }  // namespace
 
 const std::vector<TelemetryFamily>& TelemetryFamilies() {
-    // Rows that know their family by a box, a track or a packet come first; the scan for
-    // Novatek blocks reads the whole clip, so it is the last resort.
+    // Rows that know their family by a box, a track, a packet or a name come first; the scan
+    // for Novatek blocks reads the whole clip, so it is the last resort.
     static const std::vector<TelemetryFamily> families = {
         {"Novatek freeGPS", ProbeNovatekIndex, ReadNovatekIndex},
         {"Novatek MPEG-TS", ProbeNovatekTs, ReadNovatekTs},
+        {"BlackVue .gps file", ProbeBlackVueFiles, ReadBlackVueFiles},
+        {"BlackVue", ProbeBlackVue, ReadBlackVue},
+        {"70mai GPS box", ProbeSeventyMai, ReadSeventyMai},
+        {"GoPro GPMF", ProbeGpmf, ReadGpmf},
+        {"Thinkware text track", ProbeThinkware, ReadThinkware},
         {"Novatek freeGPS", ProbeNovatekScan, ReadNovatekScan},
     };
     return families;
