@@ -109,9 +109,9 @@ void PlaybackSession::StartOpen(AfterLoad after, bool quiet) {
 
     // Play runs this again right after a double-click: the track loaded then, unchanged
     // since, is kept, and the analysis file already holds its bytes.
-    const std::string source = TrackSourceOf(row);
-    if (track_.First() != nullptr && track_.row == row && !source.empty() &&
-        source == track_.source && VersionOf(source) == track_.version) {
+    const TrackSource source = ChooseTrackSource(row);
+    if (track_.First() != nullptr && track_.row == row && source.path == track_.source.path &&
+        VersionOf(source.path) == track_.version) {
         loader_.Drop();
         LoadedTrack kept = std::move(track_);
         FinishOpen(std::move(kept));
@@ -144,6 +144,7 @@ void PlaybackSession::FinishOpen(LoadedTrack loaded) {
     track_ = std::move(loaded);
     parts_.controls.ShowLoading(-1);
     const AfterLoad after = std::exchange(afterLoad_, AfterLoad::Nothing);
+    for (const std::string& note : track_.notes) WriteHistoryLog("%s\n", note.c_str());
     // Opening is the one failure of the analysis file the user is told of; a short write is
     // only logged.
     if (track_.analysisResult == kAnalysisOpenFailed) {
@@ -179,14 +180,14 @@ void PlaybackSession::FinishOpen(LoadedTrack loaded) {
 }
 
 bool PlaybackSession::TellNoData() {
-    const std::string logPath = LogPathFor(track_.row, KindOfFile(track_.row));
-    if (track_.source.empty())
+    // A clip without a log or data of its own is told of as a clip without its log always was.
+    if (track_.source.kind == TrackSourceKind::kClip) {
+        const std::string logPath = LogPathFor(track_.row, KindOfFile(track_.row));
+        WriteHistoryLog("%s\n", track_.whyNone.c_str());
         return Tell(FormatText("No NMEA File : %s", logPath.c_str())) &&
                Tell(FormatText("No Nmea Data : %s", logPath.c_str()));
-    if (!track_.unreadable.empty())
-        return Tell(
-            FormatText("Cannot read %s : %s", track_.source.c_str(), track_.unreadable.c_str()));
-    return Tell(FormatText("No Nmea Data : %s", track_.source.c_str()));
+    }
+    return Tell(FormatText("No Nmea Data : %s", track_.source.path.c_str()));
 }
 
 void PlaybackSession::DrawRoute() {
@@ -220,10 +221,11 @@ void PlaybackSession::PlayPause() {
     switch (state_) {
         case PlaybackState::Stopped:
             if (track_.row != path ||
-                (track_.First() != nullptr && VersionOf(track_.source) != track_.version)) {
+                (track_.First() != nullptr && VersionOf(track_.source.path) != track_.version)) {
                 // Not opened yet (a row chosen by a click), or its log changed since. A clip
-                // without a log starts at once, without messages.
-                const bool quietClip = IsClip(KindOfFile(path)) && TrackSourceOf(path).empty();
+                // without a log starts at once, without messages; data of its own joins it.
+                const bool quietClip =
+                    ChooseTrackSource(path).kind == TrackSourceKind::kClip;
                 StartOpen(quietClip ? AfterLoad::Nothing : AfterLoad::Play, quietClip);
                 if (!quietClip)
                     return;

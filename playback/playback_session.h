@@ -127,7 +127,7 @@ public:
     bool Loading() const { return loader_.Busy(); }
     // The loaded track (null for none), the file it came from and the row it belongs to.
     const TrackEntry* Track() const { return track_.First(); }
-    const std::string& TrackPath() const { return track_.source; }
+    const std::string& TrackPath() const { return track_.source.path; }
     const std::string& TrackRow() const { return track_.row; }
     // The second the instruments show; -1 without one.
     int32_t CurrentSecond() const { return shown_; }

@@ -4,7 +4,6 @@
 #include <QMetaObject>
 #include <QPointer>
 
-#include "library/recording_list.h"
 #include "track/track.h"
 
 void TrackFree::operator()(TrackEntry* first) const {
@@ -16,21 +15,17 @@ FileVersion VersionOf(const std::string& path) {
     return {std::filesystem::file_size(path, error), std::filesystem::last_write_time(path, error)};
 }
 
-std::string TrackSourceOf(const std::string& row) {
-    const std::string log = LogPathFor(row, KindOfFile(row));
-    std::error_code error;
-    return !log.empty() && std::filesystem::exists(log, error) ? log : std::string();
-}
-
 LoadedTrack LoadRowTrack(const std::string& row, const std::string& analysisPath,
                          std::atomic<int>* progress) {
+    SourcedTrack sourced = LoadSourcedTrack(row, analysisPath);
     LoadedTrack loaded;
     loaded.row = row;
-    loaded.source = TrackSourceOf(row);
-    if (loaded.source.empty())
-        return loaded;
-    loaded.version = VersionOf(loaded.source);
-    loaded.first.reset(LoadTrack(loaded.source, analysisPath, &loaded.analysisResult));
+    loaded.source = sourced.source;
+    loaded.version = VersionOf(sourced.source.path);
+    loaded.first.reset(sourced.first);
+    loaded.analysisResult = sourced.analysis_result;
+    loaded.whyNone = std::move(sourced.why_none);
+    loaded.notes = std::move(sourced.notes);
     for (TrackEntry* e = loaded.first.get(); e != nullptr; e = e->next) loaded.entries.push_back(e);
     if (progress != nullptr)
         progress->store(1000);

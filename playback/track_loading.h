@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "telemetry/track_source.h"
 #include "track/track_sample.h"
 
 struct TrackFree {
@@ -28,12 +29,13 @@ FileVersion VersionOf(const std::string& path);
 
 struct LoadedTrack {
     std::string row;     // the list row it was opened for
-    std::string source;  // the file that holds its data; "" when the row has none
+    TrackSource source;  // where its data comes from
     FileVersion version;
     TrackPtr first;                    // null when the source gave no entries
     std::vector<TrackEntry*> entries;  // by index
     int analysisResult = 0;
-    std::string unreadable;  // why the source could not be read; "" when it could
+    std::string whyNone;             // when first is null: why, in one line
+    std::vector<std::string> notes;  // for History.log
 
     TrackEntry* First() const { return first.get(); }
     int32_t LastIndex() const { return entries.empty() ? 0 : entries.back()->index; }
@@ -42,10 +44,6 @@ struct LoadedTrack {
         return second >= 0 && size_t(second) < entries.size() ? entries[size_t(second)] : nullptr;
     }
 };
-
-// The file a row's track comes from: a log row is its own; a clip's is its log of the same
-// name; "" when there is none.
-std::string TrackSourceOf(const std::string& row);
 
 // Reads row's track from its source and writes the analysis file (unless analysisPath is
 // empty); safe on any thread. progress, when given, follows the share of the source read,
