@@ -2,7 +2,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "nmea_test_util.h"
 #include "track/track.h"
@@ -21,6 +24,13 @@ const QByteArray kGsensor = "$GSENSOR,-1000,0,1000\n";
 const QByteArray kGroup = kGga + kGsa + kRmc + kVtg + kGsensor;
 
 using Track = std::unique_ptr<TrackEntry, decltype(&FreeTrack)>;
+
+// The process's address space, in pages.
+long MappedPages() {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    return pages;
+}
 
 QList<TrackEntry*> Entries(TrackEntry* first) {
     QList<TrackEntry*> list;
@@ -119,6 +129,42 @@ private slots:
         QCOMPARE(list.size(), 27);
         QCOMPARE(CheckFields(list[0]->sample, "sentences=48 speed=10.2 x=-1"), QString());
         QCOMPARE(CheckFields(list[1]->sample, "sentences=59"), QString());
+    }
+
+    // Entries come from blocks that grow with the track, from plain pages to huge ones, and
+    // are given back together.
+    void longTracks_data() {
+        QTest::addColumn<bool>("fromLog");
+        QTest::addColumn<int>("count");
+        QTest::newRow("log of more entries than its size suggests") << true << 10000;
+        QTest::newRow("samples in one huge-page block") << false << 4000;
+        QTest::newRow("no samples") << false << 0;
+    }
+    void longTracks() {
+        QFETCH(bool, fromLog);
+        QFETCH(int, count);
+        QByteArray log;
+        std::vector<TrackSample> samples(static_cast<size_t>(count), TrackSample{});
+        for (int i = 0; i < count; ++i) {
+            log += "$GSENSOR," + QByteArray::number(i) + ",0,0\n";
+            samples[static_cast<size_t>(i)].x = i / 1000.0;
+            samples[static_cast<size_t>(i)].sats[kMaxSatellites - 1].snr = i;
+        }
+        const std::string path = Write(log).toStdString();
+        const long before = MappedPages();
+        {
+            const Track track(fromLog ? LoadTrack(path, "") : BuildTrack(samples), FreeTrack);
+            int i = 0;
+            for (const TrackEntry* e = track.get(); e != nullptr; e = e->next, ++i) {
+                if (e->index != i || std::lround(e->sample.x * 1000) != i ||
+                    (!fromLog && e->sample.sats[kMaxSatellites - 1].snr != i)) {
+                    QFAIL(qPrintable(QString("entry %1 wrong").arg(i)));
+                }
+            }
+            QCOMPARE(i, count);
+        }
+        // Any block kept would leave more than 1 MB.
+        QVERIFY((MappedPages() - before) * 4096 < (1 << 20));
     }
 
     void unreadableLogsGiveEmptyTrack() {
