@@ -10,10 +10,10 @@
 #include <ctime>
 #include <new>
 
-#include "track/entry_arena.h"
 #include "track/sentence_framing.h"
 #include "track/sentence_parser.h"
 #include "track/text_line_reader.h"
+#include "track/track_arena.h"
 #include "track/track_export.h"
 #include "track/utc_clock.h"
 
@@ -133,7 +133,7 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
         if (fd >= 0) {
             struct stat st {};
             const size_t log_bytes = fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
-            EntryArena arena(log_bytes / kLogBytesPerEntryGuess);
+            TrackArena arena(log_bytes / kLogBytesPerEntryGuess);
             // The sample grows where its entry will stay, in room that is still zero; without
             // room, it is read and dropped.
             TrackEntry* room = nullptr;
@@ -183,7 +183,7 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
 }
 
 TrackEntry* BuildTrack(const std::vector<TrackSample>& samples) {
-    EntryArena arena(samples.size());
+    TrackArena arena(samples.size());
     int32_t index = 0;
     for (const TrackSample& sample : samples) {
         TrackEntry* room = arena.Next();
@@ -196,7 +196,7 @@ TrackEntry* BuildTrack(const std::vector<TrackSample>& samples) {
 }
 
 void FreeTrack(TrackEntry* first) {
-    EntryArena::Free(first);
+    TrackArena::Free(first);
 }
 
 TrackEntry* CurrentSample(TrackEntry* cursor) {

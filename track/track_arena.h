@@ -8,13 +8,13 @@
 
 #include "track/track_sample.h"
 
-class EntryArena {
+class TrackArena {
 public:
     // expected sizes the first mapping only; later ones grow as the track does.
-    explicit EntryArena(size_t expected);
-    EntryArena(const EntryArena&) = delete;
-    EntryArena& operator=(const EntryArena&) = delete;
-    ~EntryArena();
+    explicit TrackArena(size_t expected);
+    TrackArena(const TrackArena&) = delete;
+    TrackArena& operator=(const TrackArena&) = delete;
+    ~TrackArena();
 
     // Room for the next entry, every byte zero until written, the same until Keep; null when
     // no memory can be had.

@@ -1,9 +1,9 @@
-#include "track/entry_arena.h"
+#include "track/track_arena.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
-struct EntryArena::Block {
+struct TrackArena::Block {
     Block* next;
     size_t bytes;  // of the mapping, this header included
 };
@@ -11,7 +11,7 @@ struct EntryArena::Block {
 namespace {
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kMinEntries = 64;
-constexpr size_t kHeader = (sizeof(EntryArena::Block) + alignof(TrackEntry) - 1) /
+constexpr size_t kHeader = (sizeof(TrackArena::Block) + alignof(TrackEntry) - 1) /
                            alignof(TrackEntry) * alignof(TrackEntry);
 
 size_t RoundUp(size_t n, size_t step) {
@@ -23,13 +23,13 @@ size_t PageSize() {
     return page;
 }
 
-TrackEntry* Entries(EntryArena::Block* block) {
+TrackEntry* Entries(TrackArena::Block* block) {
     return reinterpret_cast<TrackEntry*>(reinterpret_cast<char*>(block) + kHeader);
 }
 
 // A mapping of bytes or a little more; from 2 MB on, whole huge pages on a huge-page boundary,
 // mapped one huge page longer than needed and trimmed to it.
-EntryArena::Block* MapBlock(size_t bytes) {
+TrackArena::Block* MapBlock(size_t bytes) {
     const size_t page = PageSize();
     const size_t align = bytes < kHugePage ? page : kHugePage;
     bytes = RoundUp(bytes, align);
@@ -46,28 +46,28 @@ EntryArena::Block* MapBlock(size_t bytes) {
         munmap(aligned + bytes, tail);
     if (align == kHugePage)
         madvise(aligned, bytes, MADV_HUGEPAGE);  // a hint: plain pages where it is refused
-    auto* block = reinterpret_cast<EntryArena::Block*>(aligned);
+    auto* block = reinterpret_cast<TrackArena::Block*>(aligned);
     *block = {nullptr, bytes};
     return block;
 }
 
-void Unmap(EntryArena::Block* block) {
+void Unmap(TrackArena::Block* block) {
     while (block != nullptr) {
-        EntryArena::Block* next = block->next;
+        TrackArena::Block* next = block->next;
         munmap(block, block->bytes);
         block = next;
     }
 }
 }  // namespace
 
-EntryArena::EntryArena(size_t expected)
+TrackArena::TrackArena(size_t expected)
     : wanted_(expected > kMinEntries ? expected : kMinEntries) {}
 
-EntryArena::~EntryArena() {
+TrackArena::~TrackArena() {
     Unmap(first_);
 }
 
-TrackEntry* EntryArena::Next() {
+TrackEntry* TrackArena::Next() {
     if (used_ == capacity_) {
         Block* block = MapBlock(kHeader + wanted_ * sizeof(TrackEntry));
         if (block == nullptr)
@@ -82,7 +82,7 @@ TrackEntry* EntryArena::Next() {
     return Entries(last_) + used_;
 }
 
-void EntryArena::Keep(int32_t index) {
+void TrackArena::Keep(int32_t index) {
     TrackEntry* entry = Entries(last_) + used_++;
     entry->index = index;
     entry->next = nullptr;
@@ -91,7 +91,7 @@ void EntryArena::Keep(int32_t index) {
     kept_ = entry;
 }
 
-TrackEntry* EntryArena::Release() {
+TrackEntry* TrackArena::Release() {
     if (kept_ == nullptr) {
         Unmap(first_);
         first_ = nullptr;
@@ -108,7 +108,7 @@ TrackEntry* EntryArena::Release() {
     return first;
 }
 
-void EntryArena::Free(TrackEntry* first) {
+void TrackArena::Free(TrackEntry* first) {
     if (first != nullptr)
         Unmap(reinterpret_cast<Block*>(reinterpret_cast<char*>(first) - kHeader));
 }
