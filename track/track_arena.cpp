@@ -39,7 +39,8 @@ TrackArena::Block* MapBlock(size_t bytes) {
     if (mapped == MAP_FAILED)
         return nullptr;
     char* start = static_cast<char*>(mapped);
-    char* aligned = reinterpret_cast<char*>(RoundUp(reinterpret_cast<uintptr_t>(start), align));
+    const auto address = reinterpret_cast<uintptr_t>(start);
+    char* aligned = start + (RoundUp(address, align) - address);
     if (aligned != start)
         munmap(start, static_cast<size_t>(aligned - start));
     if (const size_t tail = static_cast<size_t>(start + extra - aligned); tail != 0)
