@@ -11,7 +11,7 @@ constexpr size_t kBufferSize = size_t{256} * 1024;
 constexpr size_t kWindow = kLinePieceMax + 1;
 }  // namespace
 
-TextLineReader::TextLineReader(int fd) : fd_(fd), buffer_(new char[kBufferSize + kSlack]()) {}
+TextLineReader::TextLineReader(int fd) : fd_(fd), buffer_(new char[kBufferSize + kSlack]) {}
 
 bool TextLineReader::Refill() {
     const size_t rest = end_ - pos_;

@@ -1,6 +1,7 @@
 #include "track/track.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "track/sentence_framing.h"
 #include "track/sentence_parser.h"
 #include "track/text_line_reader.h"
+#include "track/track_arena.h"
 #include "track/track_export.h"
 #include "track/utc_clock.h"
 
@@ -21,6 +23,9 @@ namespace {
 constexpr uint32_t kKeptSet = kSentenceGga | kSentenceGsa | kSentenceRmc | kSentenceVtg;
 constexpr char kGsensorSuffix[] = ",A*00\n\r";
 static_assert(sizeof kGsensorSuffix - 1 <= TextLineReader::kSlack);
+// A camera writes some 450 bytes of log a second; guessing more entries than it holds costs
+// only address space, as the pages past the last entry are never touched.
+constexpr size_t kLogBytesPerEntryGuess = 256;
 
 // A piece made into the line the parser expects, written over the reader's bytes after it,
 // which are put back when the line is done. G-sensor lines carry no checksum, so they lose
@@ -91,11 +96,10 @@ const std::tm* UtcFields(std::time_t t) {
     }
     return valid ? &cached : nullptr;
 }
-}  // namespace
 
-void InitSample(TrackSample& sample) {
+// InitSample on a sample whose every field is already zero.
+void StampZeroedSample(TrackSample& sample) {
     using namespace std::chrono;
-    sample = TrackSample{};
     const system_clock::time_point now = UtcNow();
     const auto seconds = floor<std::chrono::seconds>(now);
     const auto millis = duration_cast<milliseconds>(now - seconds).count();
@@ -108,47 +112,67 @@ void InitSample(TrackSample& sample) {
         sample.second = utc->tm_sec;
         sample.hundredths = static_cast<int32_t>(millis / 10);
     }
-    sample.valid = 0;
     sample.fix_mode = 1;
+}
+}  // namespace
+
+void InitSample(TrackSample& sample) {
+    sample = TrackSample{};
+    StampZeroedSample(sample);
 }
 
 TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
                       int* analysisResult) {
-    TrackSample sample;
-    InitSample(sample);
     KeptLine kept;
     int32_t next_index = 0;
     TrackEntry* first = nullptr;
-    TrackEntry** tail = &first;
 
     SentenceParser parser;
     if (parser.Open()) {
         const int fd = open(logPath.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd >= 0) {
+            struct stat st {};
+            const size_t log_bytes = fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+            TrackArena arena(log_bytes / kLogBytesPerEntryGuess);
+            // The sample grows where its entry will stay, in room that is still zero; without
+            // room, it is read and dropped.
+            TrackEntry* room = nullptr;
+            TrackSample* sample = nullptr;
+            TrackSample spare;
+            const auto begin_sample = [&] {
+                room = arena.Next();
+                if (room != nullptr) {
+                    sample = &room->sample;
+                    StampZeroedSample(*sample);
+                } else {
+                    sample = &spare;
+                    InitSample(spare);
+                }
+            };
+            begin_sample();
             TextLineReader reader(fd);
             LinePiece piece;
             while (reader.Next(&piece)) {
                 {
                     const PreparedLine line(piece);
-                    line.Apply(parser, sample);
-                    if (sample.sentences == kKeptSet) {
+                    line.Apply(parser, *sample);
+                    if (sample->sentences == kKeptSet) {
                         std::memcpy(kept.text, line.data(), line.size());
                         kept.length = line.size();
                     }
                 }
-                if ((sample.sentences & kSentenceGsensor) == 0)
+                if ((sample->sentences & kSentenceGsensor) == 0)
                     continue;
-                parser.ApplySentences(kept.text, kept.length, sample);
-                if (auto* entry = new (std::nothrow) TrackEntry{next_index, sample, nullptr}) {
-                    *tail = entry;
-                    tail = &entry->next;
-                } else {
+                parser.ApplySentences(kept.text, kept.length, *sample);
+                if (room != nullptr)
+                    arena.Keep(next_index);
+                else
                     std::puts("memory space is not enough");
-                }
-                InitSample(sample);
+                begin_sample();
                 ++next_index;
             }
             close(fd);
+            first = arena.Release();
         }
         parser.Close();
     }
@@ -159,22 +183,20 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
 }
 
 TrackEntry* BuildTrack(const std::vector<TrackSample>& samples) {
-    TrackEntry* first = nullptr;
-    TrackEntry** tail = &first;
+    TrackArena arena(samples.size());
     int32_t index = 0;
     for (const TrackSample& sample : samples) {
-        *tail = new TrackEntry{index++, sample, nullptr};
-        tail = &(*tail)->next;
+        TrackEntry* room = arena.Next();
+        if (room == nullptr)
+            throw std::bad_alloc();
+        room->sample = sample;
+        arena.Keep(index++);
     }
-    return first;
+    return arena.Release();
 }
 
 void FreeTrack(TrackEntry* first) {
-    while (first != nullptr) {
-        TrackEntry* next = first->next;
-        delete first;
-        first = next;
-    }
+    TrackArena::Free(first);
 }
 
 TrackEntry* CurrentSample(TrackEntry* cursor) {

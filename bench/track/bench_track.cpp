@@ -1,15 +1,19 @@
-// LoadTrack and ExportTrackAnalysis on generated camera logs of 1, 10 and 24 hours, and
-// LoadTrack against the floor of one plain pass over the same bytes.
+// LoadTrack and ExportTrackAnalysis on generated camera logs of 1, 10 and 24 hours, LoadTrack
+// against the floor of one plain pass over the same bytes, and the whole vantrail-track
+// process as a user runs it.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <malloc.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -133,6 +137,22 @@ double CpuSecondsOf(F f) {
     return CpuSeconds() - start;
 }
 
+// Bytes of this process in memory, counted page by page (statm's counters are approximate).
+double ResidentBytes() {
+    std::ifstream rollup("/proc/self/smaps_rollup");
+    for (std::string key; rollup >> key;) {
+        double kb = 0;
+        if (key == "Rss:" && rollup >> kb)
+            return kb * 1024;
+    }
+    return 0;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 void BM_LoadTrack(benchmark::State& state) {
     const std::string& path = LogFile(static_cast<int>(state.range(0)));
     for (auto _ : state) {
@@ -142,32 +162,68 @@ void BM_LoadTrack(benchmark::State& state) {
     }
     const auto bytes = static_cast<double>(FileSize(path));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * FileSize(path)));
-    // The floor and the loader again, alternately, so both see the same machine: the loader
-    // on a warm heap (the pages of the previous track kept) and on a cold one (given back
-    // first, as on the first load of a process, so each page of the track faults in).
-    std::vector<double> warm;
-    std::vector<double> cold;
+    // The floor and the loader again, alternately, so both see the same machine. Each load
+    // maps its track afresh, so every one pays for the pages it touches, as a first one does.
+    std::vector<double> load;
     std::vector<double> floor;
     for (int i = 0; i < 5; ++i) {
-        warm.push_back(CpuSecondsOf([&] { FreeTrack(LoadTrack(path, "")); }));
-        malloc_trim(0);
-        cold.push_back(CpuSecondsOf([&] { FreeTrack(LoadTrack(path, "")); }));
+        load.push_back(CpuSecondsOf([&] { FreeTrack(LoadTrack(path, "")); }));
         floor.push_back(CpuSecondsOf([&] { benchmark::DoNotOptimize(ScanFloor(path)); }));
     }
-    for (std::vector<double>* times : {&warm, &cold, &floor})
-        std::sort(times->begin(), times->end());
-    state.counters["warm_MBps"] = bytes / warm[2] / 1e6;
-    state.counters["cold_MBps"] = bytes / cold[2] / 1e6;
-    state.counters["floor_MBps"] = bytes / floor[2] / 1e6;
-    state.counters["warm_of_floor"] = floor[2] / warm[2];
-    state.counters["cold_of_floor"] = floor[2] / cold[2];
-    // Heap held by the track, per entry (one entry per log second).
-    const size_t before = mallinfo2().uordblks;
+    state.counters["MBps"] = bytes / Median(load) / 1e6;
+    state.counters["floor_MBps"] = bytes / Median(floor) / 1e6;
+    state.counters["of_floor"] = Median(floor) / Median(load);
+    // Memory the track holds, what freeing it gives back, per entry (one per log second).
     TrackEntry* track = LoadTrack(path, "");
-    const size_t after = mallinfo2().uordblks;
+    const double held = ResidentBytes();
     FreeTrack(track);
     state.counters["bytes_per_log_s"] =
-        static_cast<double>(after - before) / static_cast<double>(state.range(0));
+        (held - ResidentBytes()) / static_cast<double>(state.range(0));
+}
+
+// User and system CPU seconds of one run of the command-line tool, its output discarded; a
+// negative number when it cannot be started.
+double ToolCpuSeconds(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    rusage usage{};
+    int status = 0;
+    if (error != 0 || wait4(pid, &status, 0, &usage) != pid || status != 0)
+        return -1;
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// `vantrail-track LOG --summary` as a user runs it: loading, the driving events, the summary
+// and the freeing at exit, net of the same command on a one-line log (the start-up).
+void BM_TrackToolSummary(benchmark::State& state) {
+    const std::string& path = LogFile(static_cast<int>(state.range(0)));
+    const std::string one_line = path + ".one-line.nmea";
+    std::FILE* f = std::fopen(one_line.c_str(), "wb");
+    std::fputs("$GSENSOR,1,2,3\r\n", f);
+    std::fclose(f);
+    std::vector<double> net;
+    for (auto _ : state) {
+        const double log = ToolCpuSeconds({VANTRAIL_TRACK_TOOL, path, "--summary"});
+        const double start = ToolCpuSeconds({VANTRAIL_TRACK_TOOL, one_line, "--summary"});
+        if (log < 0 || start < 0) {
+            state.SkipWithError("cannot run " VANTRAIL_TRACK_TOOL);
+            break;
+        }
+        net.push_back(log - start);
+    }
+    std::remove(one_line.c_str());
+    if (!net.empty())
+        state.counters["MBps"] = static_cast<double>(FileSize(path)) / Median(net) / 1e6;
 }
 
 void BM_ExportTrackAnalysis(benchmark::State& state) {
@@ -194,6 +250,7 @@ BENCHMARK(BM_LoadTrack)
     ->Arg(86400)
     ->MinWarmUpTime(0.5)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TrackToolSummary)->Arg(36000)->Iterations(7)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportTrackAnalysis)
     ->Arg(3600)
     ->Arg(36000)
@@ -201,10 +258,6 @@ BENCHMARK(BM_ExportTrackAnalysis)
     ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    // The timed loops load into the pages the previous track left: glibc's own trimming
-    // depends on what was freed before, which would make some sizes warm and others cold.
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-    mallopt(M_MMAP_THRESHOLD, 1 << 30);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -22,6 +22,12 @@ const QByteArray kGroup = kGga + kGsa + kRmc + kVtg + kGsensor;
 
 using Track = std::unique_ptr<TrackEntry, decltype(&FreeTrack)>;
 
+// The process's address space, in pages.
+long MappedPages() {
+    QFile statm("/proc/self/statm");
+    return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLong() : 0;
+}
+
 QList<TrackEntry*> Entries(TrackEntry* first) {
     QList<TrackEntry*> list;
     for (TrackEntry* e = first; e != nullptr; e = e->next) list << e;
@@ -136,6 +142,42 @@ private slots:
         QVERIFY(AdvanceSample(cursor) == nullptr);
         QCOMPARE(FindSample(track.get(), 2)->index, 2);
         QVERIFY(FindSample(track.get(), 3) == nullptr && FindSample(track.get(), -1) == nullptr);
+    }
+
+    // Entries come from blocks that grow with the track, from plain pages to huge ones, and
+    // are given back together.
+    void longTracks_data() {
+        QTest::addColumn<bool>("fromLog");
+        QTest::addColumn<int>("count");
+        QTest::newRow("log of more entries than its size suggests") << true << 10000;
+        QTest::newRow("samples in one huge-page block") << false << 4000;
+        QTest::newRow("no samples") << false << 0;
+    }
+    void longTracks() {
+        QFETCH(bool, fromLog);
+        QFETCH(int, count);
+        QByteArray log;
+        std::vector<TrackSample> samples(static_cast<size_t>(count), TrackSample{});
+        for (int i = 0; i < count; ++i) {
+            log += "$GSENSOR," + QByteArray::number(i) + ",0,0\n";
+            samples[static_cast<size_t>(i)].x = i / 1000.0;
+            samples[static_cast<size_t>(i)].sats[kMaxSatellites - 1].snr = i;
+        }
+        const std::string path = Write(log).toStdString();
+        const long before = MappedPages();
+        {
+            const Track track(fromLog ? LoadTrack(path, "") : BuildTrack(samples), FreeTrack);
+            int i = 0;
+            for (const TrackEntry* e = track.get(); e != nullptr; e = e->next, ++i) {
+                if (e->index != i || FieldText(e->sample.x) != FieldText(i / 1000.0) ||
+                    (!fromLog && e->sample.sats[kMaxSatellites - 1].snr != i)) {
+                    QFAIL(qPrintable(QString("entry %1 wrong").arg(i)));
+                }
+            }
+            QCOMPARE(i, count);
+        }
+        // Any block kept would leave more than 1 MB.
+        QVERIFY((MappedPages() - before) * 4096 < (1 << 20));
     }
 
     void fileType_data() {
