@@ -15,14 +15,54 @@
 namespace {
 
 constexpr int kPlotLeft = 35;
+constexpr int kPlotRight = 395;
 constexpr int kPlotTop = 15;
 constexpr int kPlotBottom = 115;
 
-// 25 pixels per g, +2 g at the top of the plot. Values beyond the band are drawn outside it;
-// the clamp only keeps absurd values from overflowing.
+// 25 pixels per g, +2 g at the top of the plot. Values beyond the band are drawn on its edge,
+// inside the frame.
 int ValueY(double g) {
-    return kPlotBottom - std::clamp(TruncToInt((g + 2.0) * 25.0), -100000, 100000);
+    return kPlotBottom - std::clamp(TruncToInt((g + 2.0) * 25.0), 0, kPlotBottom - kPlotTop);
 }
+
+// A trace through many entries per pixel column draws the same pixels through the column's
+// first, top, bottom and last points alone, so a day's log costs no more than a minute's.
+class TraceLine {
+public:
+    void Add(int x, int y) {
+        if (open_ && x == column_.x) {
+            column_.top = std::min(column_.top, y);
+            column_.bottom = std::max(column_.bottom, y);
+            column_.last = y;
+            return;
+        }
+        Close();
+        column_ = {x, y, y, y, y};
+        open_ = true;
+    }
+    const QList<QPoint>& Points() {
+        Close();
+        return points_;
+    }
+
+private:
+    void Close() {
+        if (!open_)
+            return;
+        for (int y : {column_.first, column_.top, column_.bottom, column_.last}) {
+            const QPoint p(column_.x, y);
+            if (points_.empty() || points_.back() != p)
+                points_.append(p);
+        }
+        open_ = false;
+    }
+
+    struct {
+        int x, first, top, bottom, last;
+    } column_{};
+    bool open_ = false;
+    QList<QPoint> points_;
+};
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -45,20 +85,13 @@ const QImage& CSpeedoMeter::GSensorBase(const QImage& face) {
 
     QPainter painter(&traces_.base);
     painter.setPen(QColor(0, 0, 255));
-    const QPoint axes[] = {{kPlotLeft, kPlotTop}, {kPlotLeft, kPlotBottom}, {395, kPlotBottom}};
+    const QPoint axes[] = {
+        {kPlotLeft, kPlotTop}, {kPlotLeft, kPlotBottom}, {kPlotRight, kPlotBottom}};
     painter.drawPolyline(axes, 3);
     // A single entry makes each trace a line of no length, which shows nothing.
     if (traces_.count < 2)
         return traces_.base;
 
-    // Entries past the image's right edge cannot show; the trace stops at the first of them.
-    const int lastX = face.width();
-    QList<const TrackEntry*> visible;
-    for (const TrackEntry* e = sampleList_; e; e = e->next) {
-        visible.append(e);
-        if (kPlotLeft + (visible.size() - 1) * traces_.step > lastX)
-            break;
-    }
     struct Trace {
         double TrackSample::*axis;
         QColor color;
@@ -66,16 +99,28 @@ const QImage& CSpeedoMeter::GSensorBase(const QImage& face) {
     const Trace traces[] = {{&TrackSample::x, QColor(255, 0, 0)},
                             {&TrackSample::y, QColor(0, 255, 0)},
                             {&TrackSample::z, QColor(0, 0, 255)}};
-    QList<QPoint> points(visible.size() + 1);
+    // A line's square cap reaches half a pixel past its end, which is outside the frame at
+    // the band's edges.
+    painter.setClipRect(QRect(QPoint(kPlotLeft, kPlotTop), QPoint(kPlotRight, kPlotBottom)));
     for (const Trace& trace : traces) {
-        points[0] = QPoint(kPlotLeft, ValueY(visible.front()->sample.*trace.axis));
-        for (qsizetype i = 0; i < visible.size(); ++i)
-            points[i + 1] = QPoint(kPlotLeft + static_cast<int>(i) * traces_.step,
-                                   ValueY(visible[i]->sample.*trace.axis));
+        TraceLine line;
+        int index = 0;
+        for (const TrackEntry* e = sampleList_; e; e = e->next)
+            line.Add(TraceX(index++), ValueY(e->sample.*trace.axis));
+        const QList<QPoint>& points = line.Points();
         painter.setPen(trace.color);
         painter.drawPolyline(points.constData(), static_cast<int>(points.size()));
     }
     return traces_.base;
+}
+
+int CSpeedoMeter::TraceX(int index) const {
+    // Up to a pixel column per entry; a longer track is squeezed into the plot's width.
+    const long long width = kPlotRight - kPlotLeft;
+    const long long x = static_cast<long long>(traces_.count - 1) * traces_.step <= width
+                            ? static_cast<long long>(index) * traces_.step
+                            : static_cast<long long>(index) * width / (traces_.count - 1);
+    return kPlotLeft + static_cast<int>(std::clamp(x, 0LL, width));
 }
 
 void CSpeedoMeter::PaintGSensorChart(QImage& canvas) {
@@ -83,8 +128,7 @@ void CSpeedoMeter::PaintGSensorChart(QImage& canvas) {
         return;
     QPainter painter(&canvas);
     if (sampleList_ && current_) {
-        const long long x = kPlotLeft + static_cast<long long>(current_->index) * traces_.step;
-        const int cursorX = static_cast<int>(std::clamp(x, -100000LL, 100000LL));
+        const int cursorX = TraceX(current_->index);
         painter.setPen(QColor(0, 0, 255));
         painter.drawLine(cursorX, kPlotTop, cursorX, kPlotBottom);
     }
