@@ -48,6 +48,14 @@ public:
         painter->drawLine(r.bottomLeft(), r.bottomRight());
         painter->restore();
     }
+
+    // The style makes a row just as tall as a line of text, so the grid line below would
+    // cover underscores and descenders: a pixel of room above the text and one below it.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), option.fontMetrics.height() + 2));
+        return size;
+    }
 };
 
 std::string NameOf(const std::string& path) {
