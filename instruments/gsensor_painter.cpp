@@ -136,8 +136,13 @@ void CSpeedoMeter::PaintGSensorChart(QImage& canvas) {
     const InstrumentFace face = InstrumentFont(18);
     painter.setPen(QColor(0, 0, 0));
     const Qt::Alignment flags = Qt::AlignLeft | Qt::AlignTop;
-    DrawInstrumentText(painter, face, Box(0, 0, 100, 30), flags, Text(FormatText("+%d", 2)));
-    DrawInstrumentText(painter, face, Box(0, 95, 100, 115), flags, Text(FormatText("%d", -2)));
+    // The figures stand in the middle of their tags: at a tag's edge (the chart's top edge
+    // for +2) they look cut off.
+    for (const ScaleTag& tag : kGScaleTags) {
+        const int top = tag.top + std::max(0, (kGScaleTagHeight - face.baseline) / 2);
+        DrawInstrumentText(painter, face, Box(1, top, 100, top + 30), flags,
+                           QString::fromLatin1(tag.figures));
+    }
     if (!current_)
         return;
     const TrackSample& s = current_->sample;

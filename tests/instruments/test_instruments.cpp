@@ -199,6 +199,37 @@ private slots:
         QCOMPARE(m.Render().pixelColor(cursorX, 40), kBlue);
     }
 
+    // The scale's figures stand whole in their tags, clear of the tags' edges.
+    void gsensorScaleFigures_data() {
+        QTest::addColumn<int>("tagTop");
+        QTest::addColumn<QString>("figures");
+        QTest::newRow("+2 at the chart's top") << 0 << "+2";
+        QTest::newRow("0") << 57 << "0";
+        QTest::newRow("-2") << 95 << "-2";
+    }
+    void gsensorScaleFigures() {
+        QFETCH(int, tagTop);
+        QFETCH(QString, figures);
+        const auto inkRows = [](const QImage& image, const QRect& box) {
+            int first = -1, last = -1;
+            for (int y = box.top(); y <= box.bottom(); ++y)
+                for (int x = box.left(); x <= box.right(); ++x)
+                    if (qGray(image.pixel(x, y)) < 128) {
+                        first = first < 0 ? y : first;
+                        last = y;
+                    }
+            return std::pair{first, last};
+        };
+        QImage alone(60, 60, QImage::Format_RGB32);
+        alone.fill(Qt::white);
+        alone = WithText(alone, QRect(10, 10, 40, 40), Qt::AlignLeft, 18, Qt::black, figures);
+        const auto [wholeTop, wholeBottom] = inkRows(alone, alone.rect());
+        const QImage chart = Meter(InstrumentMode::GSensorChart, 1185).Render();
+        const auto [top, bottom] = inkRows(chart, QRect(0, tagTop, 17, 17));
+        QCOMPARE(bottom - top, wholeBottom - wholeTop);
+        QVERIFY2(top > tagTop && bottom < tagTop + 16, qPrintable(QString::number(top)));
+    }
+
     void satelliteBars_data() {
         QTest::addColumn<int>("inView");
         QTest::addColumn<int>("snr");
