@@ -5,6 +5,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 #include "app/format.h"
 #include "instruments/instrument_font.h"
@@ -77,7 +79,14 @@ const QImage& CSpeedoMeter::GSensorBase(const QImage& face) {
     traces_.valid = true;
     traces_.faceKey = face.cacheKey();
     traces_.base = face;
-    for (const TrackEntry* e = sampleList_; e; e = e->next) ++traces_.count;
+    // One pass over the track, which for a day's log is too large for the cache: each
+    // entry's rows are kept until the count of entries places them in their columns.
+    constexpr double TrackSample::*kAxes[] = {&TrackSample::x, &TrackSample::y, &TrackSample::z};
+    std::vector<std::array<int, 3>> rows;
+    for (const TrackEntry* e = sampleList_; e; e = e->next)
+        rows.push_back({ValueY(e->sample.*kAxes[0]), ValueY(e->sample.*kAxes[1]),
+                        ValueY(e->sample.*kAxes[2])});
+    traces_.count = static_cast<int>(rows.size());
     if (traces_.count > 0)
         traces_.step = std::max(360 / traces_.count, 1);
     if (face.isNull())
@@ -92,23 +101,18 @@ const QImage& CSpeedoMeter::GSensorBase(const QImage& face) {
     if (traces_.count < 2)
         return traces_.base;
 
-    struct Trace {
-        double TrackSample::*axis;
-        QColor color;
-    };
-    const Trace traces[] = {{&TrackSample::x, QColor(255, 0, 0)},
-                            {&TrackSample::y, QColor(0, 255, 0)},
-                            {&TrackSample::z, QColor(0, 0, 255)}};
+    TraceLine lines[3];
+    for (int index = 0; index < traces_.count; ++index) {
+        const int x = TraceX(index);
+        for (int k = 0; k < 3; ++k) lines[k].Add(x, rows[index][k]);
+    }
+    const QColor colors[] = {QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 255)};
     // A line's square cap reaches half a pixel past its end, which is outside the frame at
     // the band's edges.
     painter.setClipRect(QRect(QPoint(kPlotLeft, kPlotTop), QPoint(kPlotRight, kPlotBottom)));
-    for (const Trace& trace : traces) {
-        TraceLine line;
-        int index = 0;
-        for (const TrackEntry* e = sampleList_; e; e = e->next)
-            line.Add(TraceX(index++), ValueY(e->sample.*trace.axis));
-        const QList<QPoint>& points = line.Points();
-        painter.setPen(trace.color);
+    for (int k = 0; k < 3; ++k) {
+        const QList<QPoint>& points = lines[k].Points();
+        painter.setPen(colors[k]);
         painter.drawPolyline(points.constData(), static_cast<int>(points.size()));
     }
     return traces_.base;
