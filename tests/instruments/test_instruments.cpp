@@ -59,6 +59,18 @@ QImage Readout(int face, const QStringList& lines, const QList<QColor>& colours 
     return image;
 }
 
+// The first and last rows of box that hold dark pixels.
+std::pair<int, int> InkRows(const QImage& image, const QRect& box) {
+    int first = -1, last = -1;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                first = first < 0 ? y : first;
+                last = y;
+            }
+    return {first, last};
+}
+
 bool SameBox(const QImage& a, const QImage& b, QRect box) {
     box &= a.rect();
     return a.copy(box) == b.copy(box);
@@ -210,22 +222,14 @@ private slots:
     void gsensorScaleFigures() {
         QFETCH(int, tagTop);
         QFETCH(QString, figures);
-        const auto inkRows = [](const QImage& image, const QRect& box) {
-            int first = -1, last = -1;
-            for (int y = box.top(); y <= box.bottom(); ++y)
-                for (int x = box.left(); x <= box.right(); ++x)
-                    if (qGray(image.pixel(x, y)) < 128) {
-                        first = first < 0 ? y : first;
-                        last = y;
-                    }
-            return std::pair{first, last};
-        };
         QImage alone(60, 60, QImage::Format_RGB32);
         alone.fill(Qt::white);
-        alone = WithText(alone, QRect(10, 10, 40, 40), Qt::AlignLeft, 18, Qt::black, figures);
-        const auto [wholeTop, wholeBottom] = inkRows(alone, alone.rect());
+        const auto [wholeTop, wholeBottom] =
+            InkRows(WithText(alone, alone.rect().adjusted(10, 10, 0, 0), Qt::AlignLeft, 18,
+                             Qt::black, figures),
+                    alone.rect());
         const QImage chart = Meter(InstrumentMode::GSensorChart, 1185).Render();
-        const auto [top, bottom] = inkRows(chart, QRect(0, tagTop, 17, 17));
+        const auto [top, bottom] = InkRows(chart, QRect(0, tagTop, 17, 17));
         QCOMPARE(bottom - top, wholeBottom - wholeTop);
         QVERIFY2(top > tagTop && bottom < tagTop + 16, qPrintable(QString::number(top)));
     }

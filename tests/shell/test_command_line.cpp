@@ -113,9 +113,9 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("recordings");
         QTest::addColumn<QStringList>("skipped");
-        QTest::newRow("files in the order given")
-            << QStringList{"cam/c.ts", "cam/a.MOV", "cam/b.nmea"}
-            << QStringList{"cam/c.ts", "cam/a.MOV", "cam/b.nmea"} << QStringList{};
+        QTest::newRow("files in the order given, a clip's log too")
+            << QStringList{"cam/c.ts", "cam/sub/R1.nmea", "cam/sub/R1.MOV"}
+            << QStringList{"cam/c.ts", "cam/sub/R1.nmea", "cam/sub/R1.MOV"} << QStringList{};
         // Each drive plays once: a log that a clip of the folder plays with has no row (R5's
         // clip plays R5.nmea, not R5.NMEA).
         QTest::newRow("folder: its clips and logs by name, one row a drive")
@@ -123,9 +123,6 @@ private slots:
             << QStringList{"cam/day/R2.TS",   "cam/day/R3.nmea", "cam/day/R4.MOV", "cam/day/R5.MOV",
                            "cam/day/R5.NMEA", "cam/day/r1.mov",  "cam/sub/R1.MOV"}
             << QStringList{};
-        QTest::newRow("a clip and its log given as files keep both rows")
-            << QStringList{"cam/sub/R1.nmea", "cam/sub/R1.MOV"}
-            << QStringList{"cam/sub/R1.nmea", "cam/sub/R1.MOV"} << QStringList{};
         QTest::newRow("missing path skipped, the rest kept")
             << QStringList{"cam/nope.MOV", "cam/a.MOV"} << QStringList{"cam/a.MOV"}
             << QStringList{"cam/nope.MOV: no such file or folder"};
