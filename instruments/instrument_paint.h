@@ -21,3 +21,13 @@ inline int TruncToInt(double v) {
 inline QRect Box(int left, int top, int right, int bottom) {
     return QRect(left, top, right - left, bottom - top);
 }
+
+// The G-sensor chart's scale tags down its left edge: the face draws each tag and its unit,
+// the chart the figures in it.
+struct ScaleTag {
+    int top;
+    const char* figures;
+};
+inline constexpr ScaleTag kGScaleTags[] = {{0, "+2"}, {57, "0"}, {95, "-2"}};
+inline constexpr int kGScaleTagWidth = 27;
+inline constexpr int kGScaleTagHeight = 17;

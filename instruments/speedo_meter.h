@@ -50,6 +50,8 @@ private:
     // Face, axes and the three traces of the whole track; rebuilt only when the track or
     // the face changes.
     const QImage& GSensorBase(const QImage& face);
+    // The chart's column of an entry of the current traces.
+    int TraceX(int index) const;
 
     int speedValue_ = 0;
     int startAngle_ = 60;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <ctime>
+#include <unordered_set>
 
 #include <QFileDialog>
 #include <QHeaderView>
@@ -47,6 +48,14 @@ public:
         painter->drawLine(r.topRight(), r.bottomRight());
         painter->drawLine(r.bottomLeft(), r.bottomRight());
         painter->restore();
+    }
+
+    // The style makes a row just as tall as a line of text, so the grid line below would
+    // cover underscores and descenders: a pixel of room above the text and one below it.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), option.fontMetrics.height() + 2));
+        return size;
     }
 };
 
@@ -158,12 +167,28 @@ std::string FormatListDate(int64_t fileTime) {
 }
 
 std::string LogPathFor(const std::string& path, FileKind kind) {
-    if (kind == FileKind::Nmea)
+    if (IsLog(kind))
         return path;
     if (!IsClip(kind))
         return {};
     const size_t dot = path.rfind('.');
     return dot == std::string::npos ? std::string{} : path.substr(0, dot + 1) + "nmea";
+}
+
+QStringList OneRowPerDrive(const QStringList& paths) {
+    std::unordered_set<std::string> playedByClips;
+    for (const QString& path : paths) {
+        const std::string p = path.toStdString();
+        if (const FileKind kind = KindOfFile(p); IsClip(kind))
+            playedByClips.insert(LogPathFor(p, kind));
+    }
+    QStringList rows;
+    for (const QString& path : paths) {
+        const std::string p = path.toStdString();
+        if (!IsLog(KindOfFile(p)) || playedByClips.count(p) == 0)
+            rows << path;
+    }
+    return rows;
 }
 
 CRecordingList::CRecordingList(QTreeWidget* list, QLineEdit* folderBox, QWidget* dialogParent)

@@ -49,6 +49,9 @@ FileKind KindOfFile(const std::string& path);
 inline bool IsClip(FileKind kind) {
     return kind == FileKind::Mov || kind == FileKind::Ts;
 }
+inline bool IsLog(FileKind kind) {
+    return kind == FileKind::Nmea;
+}
 
 // "MOV", "TS", "NMEA" for the known kinds, "UNKNOW" otherwise.
 const char* FileTypeText(FileKind kind);
@@ -64,6 +67,10 @@ std::string FormatListDate(int64_t fileTime);
 // The log of a row: a clip's path with the text after its last '.' replaced by "nmea"; a log
 // row is its own log; other kinds have none ("").
 std::string LogPathFor(const std::string& path, FileKind kind);
+
+// The paths with one row per drive: a log that a clip among them plays with (LogPathFor) is
+// left out, as the clip's row plays both. The order is kept.
+QStringList OneRowPerDrive(const QStringList& paths);
 
 // The selection every playback command works on.
 class CRecordingSelection {

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "track/track.h"
+#include "library/recording_list.h"
 #include "vantrail_version.h"
 
 namespace {
@@ -15,7 +15,8 @@ constexpr char kHelp[] =
     "beside them.\n"
     "\n"
     "The clips and logs given, and those in each FOLDER given, fill the recording list as\n"
-    "if they were dropped on it, and the first row plays. When the player is already\n"
+    "if they were dropped on it, and the first row plays. A folder's log that a clip of the\n"
+    "same name there plays with gets no row of its own. When the player is already\n"
     "running, they go to it instead.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
@@ -23,8 +24,7 @@ constexpr char kHelp[] =
 
 // A clip or log, by the rule a drop uses.
 bool IsRecording(const QString& path) {
-    const int type = FileTypeFromExtension(QFileInfo(path).fileName().toUtf8().constData());
-    return type >= 1 && type <= 3;
+    return KindOfFile(QFileInfo(path).fileName().toStdString()) != FileKind::Unknown;
 }
 }  // namespace
 
@@ -77,14 +77,16 @@ QStringList CollectRecordings(const QStringList& paths, QStringList* skipped) {
         if (!info.exists()) {
             *skipped << QStringLiteral("%1: no such file or folder").arg(path);
         } else if (info.isDir()) {
-            const qsizetype before = recordings.size();
+            QStringList found;
             for (const QFileInfo& entry :
                  QDir(path).entryInfoList(QDir::Files | QDir::Readable, QDir::Name)) {
                 if (IsRecording(entry.fileName()))
-                    recordings << entry.absoluteFilePath();
+                    found << entry.absoluteFilePath();
             }
-            if (recordings.size() == before)
+            if (found.isEmpty())
                 *skipped << QStringLiteral("%1: no clips or logs in this folder").arg(path);
+            // A camera's folder holds each clip's log beside it: each drive plays once.
+            recordings << OneRowPerDrive(found);
         } else if (IsRecording(path)) {
             recordings << info.absoluteFilePath();
         } else {

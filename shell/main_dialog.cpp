@@ -32,8 +32,6 @@ QIcon AppIcon() {
 }  // namespace
 
 CVantrailDlg::CVantrailDlg(QWidget* parent) : CBitmapDialog(parent) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        screenSize_ = screen->size();
     icon_ = AppIcon();
     InitDialog();
 }
@@ -55,10 +53,7 @@ void CVantrailDlg::InitDialog() {
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setWindowIcon(icon_);
 
-    // Keep the top-left corner and reach the screen's bottom-right corner.
-    const QPoint topLeft = pos();
-    if (screenSize_.isValid())
-        resize(screenSize_.width() - topLeft.x(), screenSize_.height() - topLeft.y());
+    FitFrameToScreen();
     initialised_ = true;
 
     // The map's browser view composes through the scene graph. A shown window that meets its
@@ -99,18 +94,28 @@ void CVantrailDlg::Wire() {
     connect(map, &CMapDlg::Resized, form, [form] { form->Map().ResizeMap(); });
     // The form's width leaves the rest of the window to the video page, and the video page's
     // size places the other two pages.
-    connect(form, &CControlForm::WidthChanged, page, [this, page](int w) {
-        page->setGeometry(0, 0, frameGeometry().width() - w, page->height());
-    });
+    connect(form, &CControlForm::WidthChanged, page,
+            [this, page](int w) { page->setGeometry(0, 0, width() - w, page->height()); });
     connect(page, &CVideoPage::Placed, this, &CVantrailDlg::PlaceBesideVideoPage);
 }
 
 void CVantrailDlg::PlaceBesideVideoPage(QSize page) {
-    const QSize outer = frameGeometry().size();
-    controlForm_->setGeometry(page.width() + kPageGap, 0, outer.width() - page.width(),
-                              outer.height());
+    // The pages fill the client area; a window manager's frame is outside it.
+    controlForm_->setGeometry(page.width() + kPageGap, 0, width() - page.width(), height());
     mapWindow_->setGeometry(0, page.height() + kPageGap, page.width() + kPageGap,
-                            outer.height() - page.height());
+                            height() - page.height());
+}
+
+void CVantrailDlg::FitFrameToScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    framed_ = !frame.isNull();
+    // A window's position is that of its frame; its size is that of its client area.
+    move(area.topLeft());
+    resize(area.size() - frame);
 }
 
 void CVantrailDlg::OpenPaths(const QStringList& paths) {
@@ -139,6 +144,14 @@ void CVantrailDlg::resizeEvent(QResizeEvent* event) {
             QRect(0, 0, event->size().width() - kLeftColumnReserve, event->size().height() / 2));
     }
     CBitmapDialog::resizeEvent(event);
+}
+
+void CVantrailDlg::moveEvent(QMoveEvent* event) {
+    CBitmapDialog::moveEvent(event);
+    // A window manager frames the window some time after it is shown: the title bar and
+    // borders it adds must fit on the screen too.
+    if (initialised_ && !framed_ && frameGeometry() != geometry())
+        FitFrameToScreen();
 }
 
 void CVantrailDlg::keyPressEvent(QKeyEvent* event) {

@@ -35,6 +35,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -42,8 +43,10 @@ private:
     void InitDialog();
     void Wire();
     void PlaceBesideVideoPage(QSize page);
+    // The window, frame included, fills the screen's available area (panels excluded).
+    void FitFrameToScreen();
 
-    QSize screenSize_;
+    bool framed_ = false;  // fitted with the window manager's frame known
     QIcon icon_;
     bool initialised_ = false;
     std::unique_ptr<CControlForm> controlForm_;

@@ -59,6 +59,18 @@ QImage Readout(int face, const QStringList& lines, const QList<QColor>& colours 
     return image;
 }
 
+// The first and last rows of box that hold dark pixels.
+std::pair<int, int> InkRows(const QImage& image, const QRect& box) {
+    int first = -1, last = -1;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                first = first < 0 ? y : first;
+                last = y;
+            }
+    return {first, last};
+}
+
 bool SameBox(const QImage& a, const QImage& b, QRect box) {
     box &= a.rect();
     return a.copy(box) == b.copy(box);
@@ -138,11 +150,11 @@ private slots:
         QTest::addColumn<int>("lastX");
         QTest::newRow("1 entry: a trace of no length") << 1 << 0.0 << 65 << 35;
         QTest::newRow("361 entries: step 1") << 361 << 0.0 << 65 << 395;
-        QTest::newRow("500 entries: clipped") << 500 << 0.0 << 65 << 534;
+        QTest::newRow("500 entries: squeezed into the plot") << 500 << 0.0 << 65 << 395;
         QTest::newRow("+2 g") << 2 << 2.0 << 15 << 215;
         QTest::newRow("-2.01 g truncates to the band") << 2 << -2.01 << 115 << 215;
     }
-    void gsensorTrace() {  // the x trace alone: y and z lie above the image
+    void gsensorTrace() {  // the x trace alone: y and z lie at +1 g
         QFETCH(int, entries);
         QFETCH(double, g);
         QFETCH(int, y);
@@ -151,7 +163,7 @@ private slots:
         auto track = MakeTrack(entries);
         for (TrackEntry& e : track) {
             e.sample.x = g;
-            e.sample.y = e.sample.z = 5;
+            e.sample.y = e.sample.z = 1;
         }
         Meter m(InstrumentMode::GSensorChart, 1185);
         m.SetSampleList(stale.data());
@@ -162,6 +174,64 @@ private slots:
             QCOMPARE(image.pixelColor(x, y) == kRed, entries > 1 && x <= lastX);
         for (int row = 0; row < image.height(); ++row)
             QCOMPARE(image.pixelColor(100, row) == kRed, entries > 1 && row == y);
+    }
+
+    // However long the log and whatever its values, the traces and the cursor at its last
+    // entry stay inside the plot's frame; nothing outside it changes.
+    void gsensorStaysInItsFrame_data() {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<int>("cursorX");
+        QTest::newRow("1 s") << 1 << 35;
+        QTest::newRow("1 h") << 3600 << 395;
+        QTest::newRow("24 h") << 86400 << 395;
+    }
+    void gsensorStaysInItsFrame() {
+        QFETCH(int, entries);
+        QFETCH(int, cursorX);
+        auto track = MakeTrack(entries);
+        for (TrackEntry& e : track) {
+            e.sample.x = e.index % 2 ? 1e6 : -1e6;
+            e.sample.y = qInf();
+            e.sample.z = qQNaN();
+        }
+        Meter m(InstrumentMode::GSensorChart, 1185), empty(InstrumentMode::GSensorChart, 1185);
+        m.SetSampleList(track.data());
+        QImage image = m.Render();
+        const QImage without = empty.Render();
+        const QRect frame(35, 15, 361, 101);
+        // Values past the band lie on its edges, x swinging between them in every column.
+        QCOMPARE(image.pixelColor(200, 65) == kRed, entries > 1);
+        QCOMPARE(image.pixelColor(200, 15) == kGreen, entries > 1);
+        QPainter(&image).fillRect(frame, Qt::black);
+        QImage reference = without;
+        QPainter(&reference).fillRect(frame, Qt::black);
+        QCOMPARE(image, reference);
+
+        m.SetCurrentSample(&track.back());
+        QCOMPARE(m.Render().pixelColor(cursorX, 40), kBlue);
+    }
+
+    // The scale's figures stand whole in their tags, clear of the tags' edges.
+    void gsensorScaleFigures_data() {
+        QTest::addColumn<int>("tagTop");
+        QTest::addColumn<QString>("figures");
+        QTest::newRow("+2 at the chart's top") << 0 << "+2";
+        QTest::newRow("0") << 57 << "0";
+        QTest::newRow("-2") << 95 << "-2";
+    }
+    void gsensorScaleFigures() {
+        QFETCH(int, tagTop);
+        QFETCH(QString, figures);
+        QImage alone(60, 60, QImage::Format_RGB32);
+        alone.fill(Qt::white);
+        const auto [wholeTop, wholeBottom] =
+            InkRows(WithText(alone, alone.rect().adjusted(10, 10, 0, 0), Qt::AlignLeft, 18,
+                             Qt::black, figures),
+                    alone.rect());
+        const QImage chart = Meter(InstrumentMode::GSensorChart, 1185).Render();
+        const auto [top, bottom] = InkRows(chart, QRect(0, tagTop, 17, 17));
+        QCOMPARE(bottom - top, wholeBottom - wholeTop);
+        QVERIFY2(top > tagTop && bottom < tagTop + 16, qPrintable(QString::number(top)));
     }
 
     void satelliteBars_data() {

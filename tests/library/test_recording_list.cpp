@@ -128,6 +128,20 @@ private slots:
         QCOMPARE(theApp().folderPath, std::string("/dropped/here"));
     }
 
+    // An underscore lies on the text's lowest pixels, where the grid line of a row just as
+    // tall as the text is drawn.
+    void underscoresShow() {
+        Offer({"________.MOV"});
+        form_->show();
+        const QImage image = list_->viewport()->grab().toImage();
+        const QRect row = list_->visualItemRect(list_->topLevelItem(0));
+        int dark = 0;
+        for (int y = row.top(); y < row.bottom(); ++y)  // the grid line's row left out
+            for (int x = row.left(); x < row.left() + 40; ++x)
+                dark += qGray(image.pixel(x, y)) < 96;
+        QVERIFY(dark > 10);
+    }
+
     void drops_data() {
         QTest::addColumn<QStringList>("dropped");  // below the temporary folder
         QTest::addColumn<QStringList>("rows");

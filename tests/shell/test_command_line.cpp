@@ -61,9 +61,11 @@ private slots:
         qunsetenv("WAYLAND_DISPLAY");
         qputenv("XDG_RUNTIME_DIR", tmp_.path().toUtf8());
         QDir dir(tmp_.path());
-        QVERIFY(dir.mkpath("cam/sub") && dir.mkpath("cam/empty"));
-        for (const char* name : {"a.MOV", "b.nmea", "c.ts", "clip.Mov", "notes.txt", "sub/R1.nmea",
-                                 "sub/R1.MOV", "sub/readme", "empty/x.mp4"})
+        QVERIFY(dir.mkpath("cam/sub") && dir.mkpath("cam/empty") && dir.mkpath("cam/day"));
+        for (const char* name :
+             {"a.MOV", "b.nmea", "c.ts", "clip.Mov", "notes.txt", "sub/R1.nmea", "sub/R1.MOV",
+              "sub/readme", "empty/x.mp4", "day/r1.mov", "day/r1.nmea", "day/R2.TS", "day/R2.nmea",
+              "day/R3.nmea", "day/R4.MOV", "day/R5.MOV", "day/R5.NMEA"})
             QVERIFY(QFile(dir.filePath(QStringLiteral("cam/") + name)).open(QIODevice::WriteOnly));
     }
 
@@ -111,11 +113,15 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("recordings");
         QTest::addColumn<QStringList>("skipped");
-        QTest::newRow("files in the order given")
-            << QStringList{"cam/c.ts", "cam/a.MOV", "cam/b.nmea"}
-            << QStringList{"cam/c.ts", "cam/a.MOV", "cam/b.nmea"} << QStringList{};
-        QTest::newRow("folder: its clips and logs by name")
-            << QStringList{"cam/sub/"} << QStringList{"cam/sub/R1.MOV", "cam/sub/R1.nmea"}
+        QTest::newRow("files in the order given, a clip's log too")
+            << QStringList{"cam/c.ts", "cam/sub/R1.nmea", "cam/sub/R1.MOV"}
+            << QStringList{"cam/c.ts", "cam/sub/R1.nmea", "cam/sub/R1.MOV"} << QStringList{};
+        // Each drive plays once: a log that a clip of the folder plays with has no row (R5's
+        // clip plays R5.nmea, not R5.NMEA).
+        QTest::newRow("folder: its clips and logs by name, one row a drive")
+            << QStringList{"cam/day/", "cam/sub"}
+            << QStringList{"cam/day/R2.TS",   "cam/day/R3.nmea", "cam/day/R4.MOV", "cam/day/R5.MOV",
+                           "cam/day/R5.NMEA", "cam/day/r1.mov",  "cam/sub/R1.MOV"}
             << QStringList{};
         QTest::newRow("missing path skipped, the rest kept")
             << QStringList{"cam/nope.MOV", "cam/a.MOV"} << QStringList{"cam/a.MOV"}

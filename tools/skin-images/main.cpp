@@ -14,7 +14,7 @@
 #include <functional>
 #include <numbers>
 
-#include "instruments/instrument_font.h"
+#include "instruments/instrument_paint.h"
 
 namespace {
 
@@ -258,18 +258,15 @@ QImage GSensorPanel() {
     DottedLine(p, 36, 90, 394, 90, QColor(44, 50, 58), 1, 3);
     DottedLine(p, 36, 65, 394, 65, QColor(84, 92, 102), 3, 2);
 
-    // Light tags at the scale labels. The chart prints +2 and -2 in black at their top left;
-    // the tag's own unit stays clear to the right of them, and the 0 tag is printed here.
-    const QColor tag(184, 190, 198);
-    const int tagTops[] = {0, 57, 95};
-    for (int top : tagTops) p.fillRect(QRect(0, top, 27, 17), tag);
-    p.setPen(Qt::black);
-    DrawInstrumentText(p, InstrumentFont(18), QRect(0, 59, 27, 14), Qt::AlignLeft,
-                       QStringLiteral("0"));
+    // Light tags at the scale labels, their unit at the right; the chart prints the figures.
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(SansFont(10, true));
     p.setPen(QColor(20, 22, 26));
-    for (int top : tagTops) p.drawText(QRect(17, top, 9, 17), Qt::AlignCenter, QStringLiteral("G"));
+    for (const ScaleTag& tag : kGScaleTags) {
+        p.fillRect(QRect(0, tag.top, kGScaleTagWidth, kGScaleTagHeight), QColor(184, 190, 198));
+        p.drawText(QRect(kGScaleTagWidth - 10, tag.top, 9, kGScaleTagHeight), Qt::AlignCenter,
+                   QStringLiteral("G"));
+    }
     return image;
 }
 
@@ -420,7 +417,6 @@ bool Save(const QDir& dir, int id, const QImage& image) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    RegisterInstrumentFont();
     const QString out =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VANTRAIL_BITMAP_DIR);
     QDir dir(out);
