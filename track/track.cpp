@@ -1,6 +1,5 @@
 #include "track/track.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -11,6 +10,7 @@
 
 #include "track/sentence_framing.h"
 #include "track/sentence_parser.h"
+#include "track/regular_file.h"
 #include "track/text_line_reader.h"
 #include "track/track_export.h"
 #include "track/utc_clock.h"
@@ -113,7 +113,7 @@ void InitSample(TrackSample& sample) {
 }
 
 TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
-                      int* analysisResult) {
+                      int* analysisResult, std::string* unreadable) {
     TrackSample sample;
     InitSample(sample);
     KeptLine kept;
@@ -121,9 +121,10 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
     TrackEntry* first = nullptr;
     TrackEntry** tail = &first;
 
+    std::string why;
     SentenceParser parser;
     if (parser.Open()) {
-        const int fd = open(logPath.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = OpenRegularFile(logPath, &why);
         if (fd >= 0) {
             TextLineReader reader(fd);
             LinePiece piece;
@@ -155,6 +156,8 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
     const int result = analysisPath.empty() ? 0 : ExportTrackAnalysis(first, analysisPath);
     if (analysisResult != nullptr)
         *analysisResult = result;
+    if (unreadable != nullptr)
+        *unreadable = why;
     return first;
 }
 

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
@@ -77,6 +78,7 @@ private slots:
         row("four fraction digits", "log.nmea --now 2026-12-05T10:20:30.4501Z", 2,
             "--now wants a UTC time like 2026-12-05T10:20:30Z\n");
         row("missing log", "missing.nmea --summary", 1, "cannot read missing.nmea: No such file");
+        row("log is a FIFO", "fifo.nmea", 1, "cannot read fifo.nmea: not a regular file\n");
         row("analysis unwritable", "log.nmea --analysis no/such/dir/a.txt", 1,
             "no/such/dir/a.txt: Open out nmea file fail!\n");
     }
@@ -84,6 +86,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QByteArray, text);
+        QCOMPARE(mkfifo(Path("fifo.nmea").toLocal8Bit().constData(), 0600), 0);
         const ToolRun r = Track(args, tmp_->path());
         QVERIFY2(EndedAs(r, "vantrail-track", status, text), (r.out + r.err).constData());
     }

@@ -2,6 +2,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <memory>
 
 #include "nmea_test_util.h"
@@ -121,9 +123,30 @@ private slots:
         QCOMPARE(CheckFields(list[1]->sample, "sentences=59"), QString());
     }
 
-    void unreadableLogsGiveEmptyTrack() {
-        for (const QString& path : {tmp_->filePath("missing.nmea"), tmp_->path(), QString()})
-            QVERIFY(LoadTrack(path.toStdString(), "") == nullptr);
+    // Only a regular file is read (a FIFO would block for good); the others give an empty
+    // track and say why.
+    void unreadableLogs_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("log") << "log.nmea"
+                             << "";
+        QTest::newRow("missing") << "missing.nmea"
+                                 << "No such file or directory";
+        QTest::newRow("folder") << ""
+                                << "a folder, not a file";
+        QTest::newRow("FIFO without a writer") << "fifo.nmea"
+                                               << "not a regular file";
+    }
+    void unreadableLogs() {
+        QFETCH(QString, name);
+        QFETCH(QString, why);
+        Write(kGroup);
+        QCOMPARE(mkfifo(tmp_->filePath("fifo.nmea").toLocal8Bit().constData(), 0600), 0);
+        std::string unreadable = "?";
+        const Track track(LoadTrack(tmp_->filePath(name).toStdString(), "", nullptr, &unreadable),
+                          FreeTrack);
+        QCOMPARE(QString::fromStdString(unreadable), why);
+        QCOMPARE(track != nullptr, why.isEmpty());
     }
 
     void walking() {

@@ -106,10 +106,12 @@ int ParseArguments(int argc, char** argv, Options& options) {
     return 0;
 }
 
-// The sample of one second of a log, if the log has it.
-std::optional<TrackSample> LogSample(const QString& log, int32_t second) {
+// The sample of one second of a log, if the log has it; unreadable says why a log that
+// exists was not read.
+std::optional<TrackSample> LogSample(const std::string& log, int32_t second,
+                                     std::string* unreadable) {
     // A still leaves no analysis file anywhere.
-    TrackEntry* track = LoadTrack(QFile::encodeName(log).toStdString(), "");
+    TrackEntry* track = LoadTrack(log, "", nullptr, unreadable);
     std::optional<TrackSample> sample;
     if (const TrackEntry* entry = FindSample(track, second))
         sample = entry->sample;
@@ -126,12 +128,23 @@ int main(int argc, char** argv) {
 
     // Paired as the player pairs a clip with its log; a clip may have none.
     const std::string clip = QFile::encodeName(options.clip).toStdString();
-    QString log =
+    const QString log =
         options.log.value_or(QFile::decodeName(LogPathFor(clip, KindOfFile(clip)).c_str()));
-    if (options.log && !(QFileInfo(log).isFile() && QFileInfo(log).isReadable()))
-        return Failure(QStringLiteral("cannot read %1").arg(log));
-    if (!options.log && !QFileInfo(log).isFile())
-        log.clear();
+    const auto second = static_cast<int32_t>(options.atMs / 1000);
+    std::optional<TrackSample> sample;
+    if (options.log || QFileInfo::exists(log)) {
+        std::string unreadable;
+        sample = LogSample(QFile::encodeName(log).toStdString(), second, &unreadable);
+        const QString problem =
+            QStringLiteral("cannot read %1: %2").arg(log, QString::fromStdString(unreadable));
+        if (!unreadable.empty() && options.log)
+            return Failure(problem);
+        if (!unreadable.empty())
+            (void)std::fprintf(stderr, "vantrail-still: %s\n", qUtf8Printable(problem));
+        else if (!sample)
+            (void)std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
+                               qUtf8Printable(log), second);
+    }
 
     const StillFrame frame = GrabStillFrame(options.clip, options.atMs);
     if (frame.image.isNull())
@@ -142,15 +155,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const QGuiApplication app(argc, argv);
 
-    StillCaption caption{QFileInfo(options.clip).fileName(), options.atMs, std::nullopt};
-    if (!log.isEmpty()) {
-        const auto second = static_cast<int32_t>(options.atMs / 1000);
-        caption.sample = LogSample(log, second);
-        if (!caption.sample)
-            (void)std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
-                               qUtf8Printable(log), second);
-    }
-
+    const StillCaption caption{QFileInfo(options.clip).fileName(), options.atMs, sample};
     QSaveFile out(options.out);
     if (!out.open(QIODevice::WriteOnly) ||
         !DrawStillCaption(frame.image, caption).save(&out, "PNG") || !out.commit()) {

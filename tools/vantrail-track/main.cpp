@@ -1,9 +1,7 @@
 // vantrail-track: loads one log exactly as the player does and writes what was asked for.
 
-#include <fcntl.h>
 #include <getopt.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -217,17 +215,6 @@ int ParseArguments(int argc, char** argv, Options& options) {
     return 0;
 }
 
-// Checks that the log can be read; the loader itself reads an unreadable file as empty.
-std::string LogProblem(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::strerror(errno);
-    struct stat st {};
-    const bool directory = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-    close(fd);
-    return directory ? std::strerror(EISDIR) : std::string();
-}
-
 std::string BaseName(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -248,12 +235,11 @@ int main(int argc, char** argv) {
         const auto now = *options.now;
         SetUtcClock([now] { return now; });
     }
-    if (const std::string problem = LogProblem(options.log); !problem.empty()) {
-        return Failure("cannot read " + options.log + ": " + problem);
-    }
-
     // Nothing is written beside the tool: the analysis goes only where it is asked for.
-    TrackEntry* track = LoadTrack(options.log, "");
+    std::string unreadable;
+    TrackEntry* track = LoadTrack(options.log, "", nullptr, &unreadable);
+    if (!unreadable.empty())
+        return Failure("cannot read " + options.log + ": " + unreadable);
     const std::vector<DrivingEvent> events = FindDrivingEvents(track, options.thresholds);
     const std::string name = BaseName(options.log);
     int status = 0;
