@@ -91,14 +91,16 @@ int PlaybackSession::OpenRecording() {
     cursor_ = nullptr;
     parts_.instruments.SetSampleList(nullptr);
     lastIndex_ = 0;
+    bool told = false;
     if (!FileExists(logPath))
         ShowMessage(FormatText("No NMEA File : %s", logPath.c_str()));
     else if (reload)
-        LoadLog(logPath);
+        told = !LoadLog(logPath);
     else
         Show(track_.get());
     if (!track_) {
-        ShowMessage(FormatText("No Nmea Data : %s", logPath.c_str()));
+        if (!told)
+            ShowMessage(FormatText("No Nmea Data : %s", logPath.c_str()));
         return -1;
     }
     DrawRoute();
@@ -106,10 +108,13 @@ int PlaybackSession::OpenRecording() {
     return 0;
 }
 
-void PlaybackSession::LoadLog(const std::string& logPath) {
+bool PlaybackSession::LoadLog(const std::string& logPath) {
     trackVersion_ = Version(logPath);
     int analysis = 0;
-    track_.reset(LoadTrack(logPath, theApp().StateFile("out_nmea.txt"), &analysis));
+    std::string unreadable;
+    track_.reset(LoadTrack(logPath, theApp().StateFile("out_nmea.txt"), &analysis, &unreadable));
+    if (!unreadable.empty())
+        ShowMessage(FormatText("Cannot read %s: %s", logPath.c_str(), unreadable.c_str()));
     // Opening is the one failure the user is told of; a short write is only logged.
     if (analysis == kAnalysisOpenFailed)
         ShowMessage(AnalysisFailureText(analysis));
@@ -118,6 +123,7 @@ void PlaybackSession::LoadLog(const std::string& logPath) {
     if (track_)
         trackPath_ = logPath;
     Show(track_.get());
+    return unreadable.empty();
 }
 
 void PlaybackSession::Show(TrackEntry* track) {

@@ -124,7 +124,8 @@ private:
     void OnPlayerTick(CClipPlayer* from) override;
     void OnGraphNotify(CClipPlayer* from) override;
     void ReplacePlayer();
-    void LoadLog(const std::string& logPath);
+    // False when the log could not be read at all; the user has been told why.
+    bool LoadLog(const std::string& logPath);
     // The cursor on track's first entry, and the instruments given the track.
     void Show(TrackEntry* track);
     void DrawRoute();

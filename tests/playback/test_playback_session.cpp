@@ -105,15 +105,18 @@ class TestPlaybackSession : public QObject {
     std::unique_ptr<PlaybackSession> session_;
 
     FakePlayer& Player() { return *players_.back(); }
-    // Writes the space-separated files, "name=pattern" a log of that validity pattern, a clip
-    // name an empty file; the list shows `rows`, by default the first file, with row `mark`
-    // selected.
+    // Writes the space-separated files, "name=pattern" a log of that validity pattern, "name/"
+    // a folder, a clip name an empty file; the list shows `rows`, by default the first file,
+    // with row `mark` selected.
     void Files(const QString& files, QString rows = {}, int mark = 0) {
         if (rows.isEmpty())
             rows = files.section(' ', 0, 0).section('=', 0, 0);
         for (const QString& f : files.split(' ', Qt::SkipEmptyParts)) {
             const QStringList parts = f.split('=');
-            fx_->Write(parts[0], parts.size() > 1 ? CameraLog(parts[1]) : QByteArray());
+            if (f.endsWith('/'))
+                QDir(fx_->Dir()).mkdir(f);
+            else
+                fx_->Write(parts[0], parts.size() > 1 ? CameraLog(parts[1]) : QByteArray());
         }
         list_.rows = rows.split(' ', Qt::SkipEmptyParts);
         list_.mark = list_.rows.isEmpty() ? -1 : mark;
@@ -163,6 +166,8 @@ private slots:
             << "a.nmea=010" << none << "AddPolyLinePoint 1" + centre;
         QTest::newRow("clip without log")
             << "c.MOV" << QStringList{"No NMEA File : @/c.nmea", "No Nmea Data : @/c.nmea"} << "";
+        QTest::newRow("log not a file")
+            << "d.MOV d.nmea/" << QStringList{"Cannot read @/d.nmea: a folder, not a file"} << "";
         QTest::newRow("unknown type") << "c.Mov" << QStringList{"unknow file type..."} << "";
         QTest::newRow("no selection") << "" << QStringList{"No selected File..."} << "";
     }
@@ -177,8 +182,8 @@ private slots:
         QCOMPARE(fx_->messages, messages.replaceInStrings("@", fx_->Dir()));
         QCOMPARE(MapCalls(), map);
         QCOMPARE(loaded.count(), ok ? 1 : 0);
-        // A failure before the stop leaves the player; any later outcome replaces it.
-        QCOMPARE(int(players_.size()), ok || messages[0].startsWith("No N") ? 2 : 1);
+        // A failure before the stop ("...") leaves the player; any later outcome replaces it.
+        QCOMPARE(int(players_.size()), ok || !messages[0].endsWith("...") ? 2 : 1);
         QCOMPARE(session_->LastIndex(), ok ? 2 : 0);
     }
 
