@@ -75,8 +75,11 @@ private slots:
         row("threshold of zero", "--harsh 0 log.nmea", 2, "--harsh" + threshold);
         row("threshold not a number", "--bump=0.5g log.nmea", 2, "--bump" + threshold);
         row("two logs", "a.nmea b.nmea", 2, "one LOG only\n");
-        row("four fraction digits", "log.nmea --now 2026-12-05T10:20:30.4501Z", 2,
-            "--now wants a UTC time like 2026-12-05T10:20:30Z\n");
+        const QByteArray now = "--now wants a UTC time like 2026-12-05T10:20:30Z, 1678 to 2261\n";
+        row("four fraction digits", "log.nmea --now 2026-12-05T10:20:30.4501Z", 2, now);
+        // Past the clock's range, which would overflow.
+        row("last moment of 9999", "log.nmea --now 9999-12-31T23:59:59.999Z", 2, now);
+        row("year 0", "log.nmea --now 0000-01-01T00:00:00Z", 2, now);
         row("missing log", "missing.nmea --summary", 1, "cannot read missing.nmea: No such file");
         row("log is a FIFO", "fifo.nmea", 1, "cannot read fifo.nmea: not a regular file\n");
         row("analysis unwritable", "log.nmea --analysis no/such/dir/a.txt", 1,

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "app/message.h"
 #include "track/driving_events.h"
@@ -39,8 +40,8 @@ constexpr const char* kUsage =
     "                   no output is asked for)\n"
     "  --harsh G        horizontal acceleration of a harsh event (default 0.40)\n"
     "  --bump G         vertical deviation of a bump (default 0.50)\n"
-    "  --now TIME       the UTC clock that dates samples the log does not date\n"
-    "                   (default: this computer's clock)\n"
+    "  --now TIME       the UTC clock that dates samples the log does not date, in the\n"
+    "                   years 1678 to 2261 (default: this computer's clock)\n"
     "  --help           print this text\n"
     "  --version        print the version\n";
 
@@ -65,6 +66,9 @@ int Failure(const std::string& problem) {
     std::fprintf(stderr, "vantrail-track: %s\n", problem.c_str());
     return 1;
 }
+
+constexpr int kFirstYear = 1678;
+constexpr int kLastYear = 2261;
 
 // "2026-12-05T10:20:30.450Z"; the fraction (up to three digits) is optional.
 std::optional<std::chrono::system_clock::time_point> ParseUtc(const std::string& text) {
@@ -92,6 +96,10 @@ std::optional<std::chrono::system_clock::time_point> ParseUtc(const std::string&
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
         return std::nullopt;
     }
+    // The clock counts nanoseconds in 64 bits: from 1677-09-21 to 2262-04-11.
+    static_assert(std::is_same_v<std::chrono::system_clock::period, std::nano>);
+    if (year < kFirstYear || year > kLastYear)
+        return std::nullopt;
     std::tm utc{};
     utc.tm_year = year - 1900;
     utc.tm_mon = month - 1;
@@ -196,7 +204,9 @@ int ParseArguments(int argc, char** argv, Options& options) {
             case kNow:
                 options.now = ParseUtc(optarg);
                 if (!options.now)
-                    return UsageError("--now wants a UTC time like 2026-12-05T10:20:30Z");
+                    return UsageError("--now wants a UTC time like 2026-12-05T10:20:30Z, " +
+                                      std::to_string(kFirstYear) + " to " +
+                                      std::to_string(kLastYear));
                 break;
             case kHarsh:
             case kBump:
