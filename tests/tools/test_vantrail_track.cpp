@@ -5,6 +5,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -82,6 +83,13 @@ private slots:
         row("year 0", "log.nmea --now 0000-01-01T00:00:00Z", 2, now);
         row("missing log", "missing.nmea --summary", 1, "cannot read missing.nmea: No such file");
         row("log is a FIFO", "fifo.nmea", 1, "cannot read fifo.nmea: not a regular file\n");
+        // Nothing is touched: the log stays, and so does the folder.
+        row("analysis onto the log", "log.nmea --analysis log.nmea", 2,
+            "--analysis log.nmea is the LOG\n");
+        row("GPX onto a link to the log", "log.nmea --gpx=link.nmea", 2,
+            "--gpx link.nmea is the LOG\n");
+        row("analysis onto a folder", "log.nmea --analysis folder", 2,
+            "--analysis folder is a folder\n");
         row("analysis unwritable", "log.nmea --analysis no/such/dir/a.txt", 1,
             "no/such/dir/a.txt: Open out nmea file fail!\n");
     }
@@ -90,8 +98,14 @@ private slots:
         QFETCH(int, status);
         QFETCH(QByteArray, text);
         QCOMPARE(mkfifo(Path("fifo.nmea").toLocal8Bit().constData(), 0600), 0);
+        QCOMPARE(link(Path("log.nmea").toLocal8Bit().constData(),
+                      Path("link.nmea").toLocal8Bit().constData()),
+                 0);
+        QVERIFY(QDir(tmp_->path()).mkdir("folder"));
         const ToolRun r = Track(args, tmp_->path());
         QVERIFY2(EndedAs(r, "vantrail-track", status, text), (r.out + r.err).constData());
+        QCOMPARE(ReadFile(Path("log.nmea")), kGroup);
+        QVERIFY(QFileInfo(Path("folder")).isDir());
     }
 
     // Every output of one run; a bare run prints the summary too.

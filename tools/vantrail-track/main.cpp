@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "app/message.h"
 #include "track/driving_events.h"
@@ -155,6 +156,20 @@ std::string OptionText(char** argv) {
     return text.substr(0, text.find('='));
 }
 
+// Outputs that would take the place of the log (also through a link) or of a folder are
+// refused before anything is written.
+const char* OutputProblem(const std::string& log, const std::string& output) {
+    struct stat out {};
+    struct stat in {};
+    if (stat(output.c_str(), &out) != 0)
+        return nullptr;
+    if (S_ISDIR(out.st_mode))
+        return " is a folder";
+    if (stat(log.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+        return " is the LOG";
+    return nullptr;
+}
+
 // 0 when parsed, else the exit status of a usage error; -1 after --help or --version.
 int ParseArguments(int argc, char** argv, Options& options) {
     opterr = 0;  // our own messages, in our own format
@@ -222,6 +237,14 @@ int ParseArguments(int argc, char** argv, Options& options) {
     if (optind + 1 < argc)
         return UsageError("one LOG only");
     options.log = argv[optind];
+    const std::pair<const char*, const std::optional<std::string>&> outputs[] = {
+        {"--analysis", options.analysis}, {"--gpx", options.gpx},       {"--csv", options.csv},
+        {"--kml", options.kml},           {"--events", options.events},
+    };
+    for (const auto& [name, path] : outputs) {
+        if (const char* problem = path ? OutputProblem(options.log, *path) : nullptr)
+            return UsageError(std::string(name) + " " + *path + problem);
+    }
     return 0;
 }
 
