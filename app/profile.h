@@ -12,6 +12,7 @@ inline constexpr size_t kProfileValueMax = 259;
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& fallback, const std::string& path);
 
-// Returns false when the file cannot be written (the file is then left as it was).
+// Returns false when the file cannot be written (the file is then left as it was: the new one
+// takes its place only when whole).
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);

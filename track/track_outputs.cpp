@@ -1,9 +1,5 @@
 #include "track/track_outputs.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 
 #include "track/track.h"
@@ -215,20 +211,4 @@ bool WriteKml(std::FILE* out, const TrackEntry* first, const std::vector<Driving
     }
     std::fputs("  </Document>\n</kml>\n", out);
     return Finish(out);
-}
-
-int WriteOutputFile(const std::string& path, const std::function<bool(std::FILE*)>& write) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return errno;
-    struct stat st {};
-    // Devices and pipes are written to as they are; only a file of ours is taken back.
-    const bool regular = fstat(fileno(out), &st) == 0 && S_ISREG(st.st_mode);
-    errno = 0;
-    int error = write(out) ? 0 : (errno != 0 ? errno : EIO);
-    if (std::fclose(out) != 0 && error == 0)
-        error = errno != 0 ? errno : EIO;
-    if (error != 0 && regular)
-        unlink(path.c_str());
-    return error;
 }

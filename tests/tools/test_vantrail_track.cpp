@@ -136,8 +136,8 @@ private slots:
         }
     }
 
-    // A write that fails part way exits 1 and takes back the half-written file; a device
-    // stays.
+    // A write that fails part way exits 1 and leaves the file it was to replace as it was,
+    // and nothing beside it; a device is written as it is.
     void writeFailures_data() {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("file");
@@ -147,7 +147,7 @@ private slots:
                                 << QByteArray(std::strerror(error));
         };
         row("csv", "--csv", "t.csv", EFBIG);
-        row("events, failing as it is closed", "--events", "t.events", EFBIG);
+        row("events, failing as it is flushed", "--events", "t.events", EFBIG);
         row("full device", "--csv", "/dev/full", ENOSPC);
     }
     void writeFailures() {
@@ -156,10 +156,14 @@ private slots:
         QFETCH(QByteArray, error);
         // Hundreds of entries: the first buffer fails while the writer is still going.
         Write("log.nmea", WithGsensorLines(ReadRealLog("mtk-3301.log")));
+        Write("t.csv", "old");
+        Write("t.events", "old");
         const ToolRun r = Track({"log.nmea", option, file}, tmp_->path(), 30);
         QCOMPARE(r.status, 1);
         QCOMPARE(r.err, "vantrail-track: cannot write " + file.toUtf8() + ": " + error + "\n");
-        QCOMPARE(QFile::exists(QDir(tmp_->path()).filePath(file)), file.startsWith("/dev/"));
+        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"log.nmea", "t.csv", "t.events"}));
+        QCOMPARE(ReadFile(Path("t.csv")) + ReadFile(Path("t.events")), "oldold");
     }
 
     // The same bytes as the player's analysis of the same log, checked in, with the same clock.

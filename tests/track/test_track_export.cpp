@@ -1,8 +1,11 @@
-#include <QFileInfo>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <memory>
@@ -118,8 +121,9 @@ private slots:
         QCOMPARE(file, Golden(golden, file));
     }
 
-    // The old analysis goes first, and no failure leaves a file behind: a write cut short
-    // (the file size limit standing in for a full disk) removes what it wrote.
+    // A failure leaves the older analysis as it was and nothing beside it: a write cut short
+    // (the file size limit standing in for a full disk) takes back its temporary file. An
+    // empty track leaves no analysis.
     void failures_data() {
         QTest::addColumn<int>("entries");
         QTest::addColumn<QString>("path");
@@ -137,7 +141,6 @@ private slots:
         QFETCH(int, result);
         QVERIFY(!WriteFile(out_, "an older analysis").isEmpty());
         const std::vector<TrackEntry> track = MakeTrack(entries);
-        const QString file = tmp_->filePath(path);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         if (sizeLimit != 0) {
@@ -145,11 +148,28 @@ private slots:
             const rlimit limited{rlim_t(sizeLimit), saved.rlim_max};
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         }
-        const int got =
-            ExportTrackAnalysis(entries != 0 ? track.data() : nullptr, file.toStdString());
+        const int got = ExportTrackAnalysis(entries != 0 ? track.data() : nullptr,
+                                            tmp_->filePath(path).toStdString());
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(got, result);
-        QVERIFY(!QFileInfo(file).isFile());
+        QCOMPARE(ReadFile(out_), entries != 0 ? "an older analysis" : "<missing>");
+        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden),
+                 entries != 0 ? QStringList{"out_nmea.txt"} : QStringList{});
+    }
+
+    // A kill leaves its temporary under a hidden name; the next write of the same file removes
+    // it, unless a writer still holds it.
+    void staleTemporariesRemoved() {
+        const QStringList kept{".other.txt.vantrail-k1ll3d", ".out_nmea.txt.vantrail-wr1t1n"};
+        for (const QString& name : kept + QStringList{".out_nmea.txt.vantrail-k1ll3d"})
+            WriteFile(tmp_->filePath(name), "partial");
+        const int held = open(tmp_->filePath(kept[1]).toLocal8Bit().constData(), O_RDONLY);
+        QCOMPARE(flock(held, LOCK_EX), 0);
+        const QByteArray file = Export(MakeTrack(1).data());
+        close(held);
+        QVERIFY(file.startsWith("SNR"));
+        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden),
+                 kept + QStringList{"out_nmea.txt"});
     }
 };
 

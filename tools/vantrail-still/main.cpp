@@ -4,11 +4,11 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -156,10 +156,10 @@ int main(int argc, char** argv) {
     const QGuiApplication app(argc, argv);
 
     const StillCaption caption{QFileInfo(options.clip).fileName(), options.atMs, sample};
-    QSaveFile out(options.out);
-    if (!out.open(QIODevice::WriteOnly) ||
-        !DrawStillCaption(frame.image, caption).save(&out, "PNG") || !out.commit()) {
-        return Failure(QStringLiteral("cannot write %1: %2").arg(options.out, out.errorString()));
-    }
+    const int error =
+        WriteStillPng(DrawStillCaption(frame.image, caption), options.out, OutputMode::Replace);
+    if (error != 0)
+        return Failure(
+            QStringLiteral("cannot write %1: %2").arg(options.out, std::strerror(error)));
     return 0;
 }
