@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/history_log.h"
 #include "track/output_file.h"
 
 namespace {
@@ -92,6 +93,9 @@ std::string ReadProfileString(const std::string& section, const std::string& key
     for (const Line& line : lines) {
         std::string_view name;
         if (SectionName(line.text, &name)) {
+            // Only the first section of that name counts, as only it is ever written.
+            if (inSection)
+                break;
             inSection = SameName(name, section);
             continue;
         }
@@ -111,6 +115,11 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path) {
+    // A line break would end the line there and let the rest pass for a setting of its own.
+    if ((section + key + value).find_first_of("\r\n") != std::string::npos) {
+        WriteHistoryLog("%s not saved: its value holds a line break\n", key.c_str());
+        return false;
+    }
     bool exists = false;
     std::vector<Line> lines = ReadLines(path, &exists);
     std::string eol = "\n";
