@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,8 +30,12 @@ public:
     void Int(int64_t value, int width, bool zero_pad = false) {
         AppendInt(text_, value, width, zero_pad);
     }
+    // inf and nan, which a checksum-valid log can give, leave the field blank.
     void Fixed(double value, int width, int precision) {
-        AppendFixed(text_, value, width, precision);
+        if (std::isfinite(value))
+            AppendFixed(text_, value, width, precision);
+        else
+            text_.append(static_cast<size_t>(width), ' ');
     }
     // "%02d:%02d:%02d %04d/%02d/%02d"
     void DateTime(const TrackSample& s) {
