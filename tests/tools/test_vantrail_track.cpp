@@ -180,15 +180,6 @@ private slots:
         QCOMPARE(ReadFile(Path("tool.txt")),
                  ReadFile(VANTRAIL_TEST_DATA "/golden/" + name + ".out_nmea.txt"));
     }
-
-    void emptyTrackLeavesNoAnalysis() {
-        Write("old.txt", "old analysis");
-        const QString log = Write("log.nmea", ReadRealLog("gpslim236.log"));  // no G-sensor
-        const ToolRun r = Track({log, "--analysis", Path("old.txt"), "--summary"});
-        QCOMPARE(r.status, 0);
-        QVERIFY(r.out.startsWith("entries: 0\nvalid fixes: 0\n"));
-        QVERIFY(!QFile::exists(Path("old.txt")));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestVantrailTrack)

@@ -128,14 +128,13 @@ private slots:
     void unreadableLogs_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("why");
-        QTest::newRow("log") << "log.nmea"
-                             << "";
-        QTest::newRow("missing") << "missing.nmea"
-                                 << "No such file or directory";
-        QTest::newRow("folder") << ""
-                                << "a folder, not a file";
-        QTest::newRow("FIFO without a writer") << "fifo.nmea"
-                                               << "not a regular file";
+        const auto row = [](const char* tag, const QString& name, const QString& why) {
+            QTest::newRow(tag) << name << why;
+        };
+        row("log", "log.nmea", "");
+        row("missing", "missing.nmea", "No such file or directory");
+        row("folder", "", "a folder, not a file");
+        row("FIFO without a writer", "fifo.nmea", "not a regular file");
     }
     void unreadableLogs() {
         QFETCH(QString, name);
