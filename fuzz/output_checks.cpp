@@ -19,7 +19,8 @@ bool XmlCharacters(std::string_view text) {
                               : lead < 0xC0 ? 0
                               : lead < 0xE0 ? 2
                               : lead < 0xF0 ? 3
-                                            : 4;
+                              : lead < 0xF5 ? 4
+                                            : 0;
         if (length == 0 || i + length > text.size())
             return false;
         char32_t c = lead & (length == 1 ? 0x7F : 0xFF >> (length + 1));

@@ -98,7 +98,12 @@ std::string XmlText(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        size_t length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        size_t length = lead < 0x80   ? 1
+                        : lead < 0xC0 ? 0
+                        : lead < 0xE0 ? 2
+                        : lead < 0xF0 ? 3
+                        : lead < 0xF5 ? 4
+                                      : 0;
         char32_t c = lead & (length == 1 ? 0x7F : 0xFF >> (length + 1));
         for (size_t k = 1; k < length; ++k) {
             const auto next = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;

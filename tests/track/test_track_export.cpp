@@ -184,7 +184,7 @@ private slots:
         const std::unique_ptr<TrackEntry, decltype(&FreeTrack)> track(
             LoadTrack(WriteFile(tmp_->filePath("log.nmea"), log).toStdString(), ""), FreeTrack);
         const std::vector<DrivingEvent> events = FindDrivingEvents(track.get());
-        const std::string name = "REC & \x01\xff\xc3(<\xed\xa0\x80.nmea";
+        const std::string name = "REC & \x01\xff\xc3(<\xed\xa0\x80\xf9\x80\x80\x80.nmea";
         const std::pair<QString, std::function<bool(std::FILE*)>> outputs[] = {
             {"gpx", [&](std::FILE* f) { return WriteGpx(f, track.get(), name); }},
             {"kml", [&](std::FILE* f) { return WriteKml(f, track.get(), events, name); }},
