@@ -1,16 +1,15 @@
 #include "app/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string_view>
 #include <vector>
+
+#include "app/history_log.h"
+#include "track/output_file.h"
 
 namespace {
 
@@ -83,32 +82,6 @@ bool KeyValue(std::string_view line, std::string_view* key, std::string_view* va
     return true;
 }
 
-// Writes a temporary file beside path and renames it over path, so that a failed write (a
-// full disk) leaves the old file whole. The new file keeps the old one's permissions.
-bool ReplaceFile(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".new";
-    struct stat old {};
-    const bool existed = stat(path.c_str(), &old) == 0;
-    unlink(temp.c_str());
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool written = !existed || fchmod(fd, old.st_mode & 07777) == 0;
-    for (size_t done = 0; written && done < text.size();) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        written = n > 0;
-        done += written ? static_cast<size_t>(n) : 0;
-    }
-    written = close(fd) == 0 && written;
-    if (!written || rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string ReadProfileString(const std::string& section, const std::string& key,
@@ -120,6 +93,9 @@ std::string ReadProfileString(const std::string& section, const std::string& key
     for (const Line& line : lines) {
         std::string_view name;
         if (SectionName(line.text, &name)) {
+            // Only the first section of that name counts, as only it is ever written.
+            if (inSection)
+                break;
             inSection = SameName(name, section);
             continue;
         }
@@ -139,6 +115,11 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path) {
+    // A line break would end the line there and let the rest pass for a setting of its own.
+    if ((section + key + value).find_first_of("\r\n") != std::string::npos) {
+        WriteHistoryLog("%s not saved: its value holds a line break\n", key.c_str());
+        return false;
+    }
     bool exists = false;
     std::vector<Line> lines = ReadLines(path, &exists);
     std::string eol = "\n";
@@ -191,5 +172,7 @@ bool WriteProfileString(const std::string& section, const std::string& key,
 
     std::string out;
     for (const Line& line : lines) out += line.text + line.end;
-    return ReplaceFile(path, out);
+    return WriteOutputFile(path, [&out](std::FILE* file) {
+               return std::fwrite(out.data(), 1, out.size(), file) == out.size();
+           }) == 0;
 }

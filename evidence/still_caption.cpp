@@ -1,11 +1,15 @@
 #include "evidence/still_caption.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 
 #include "track/track.h"
 
@@ -112,4 +116,16 @@ QImage DrawStillCaption(const QImage& frame, const StillCaption& caption) {
         baseline += metrics.lineSpacing();
     }
     return still;
+}
+
+int WriteStillPng(const QImage& image, const QString& path, OutputMode mode) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return EIO;
+    const auto size = static_cast<size_t>(png.size());
+    return WriteOutputFile(
+        QFile::encodeName(path).toStdString(),
+        [&png, size](std::FILE* out) { return std::fwrite(png.constData(), 1, size, out) == size; },
+        mode);
 }

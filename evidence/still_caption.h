@@ -9,6 +9,7 @@
 
 #include <optional>
 
+#include "track/output_file.h"
 #include "track/track_sample.h"
 
 struct StillCaption {
@@ -27,3 +28,7 @@ QList<QStringList> StillCaptionLines(const StillCaption& caption);
 // wide for the frame wraps between its fields; a frame narrower than one field gets a wider
 // band, the frame at its left.
 QImage DrawStillCaption(const QImage& frame, const StillCaption& caption);
+
+// Writes image as a PNG at path through WriteOutputFile, so that no still is ever seen half
+// written. 0 when written, else the errno of the failure.
+int WriteStillPng(const QImage& image, const QString& path, OutputMode mode);

@@ -187,7 +187,10 @@ bool PlaybackSession::TellNoData() {
         return Tell(FormatText("No NMEA File : %s", logPath.c_str())) &&
                Tell(FormatText("No Nmea Data : %s", logPath.c_str()));
     }
-    return Tell(FormatText("No Nmea Data : %s", track_.source.path.c_str()));
+    const char* path = track_.source.path.c_str();
+    if (!track_.unreadable.empty())
+        return Tell(FormatText("Cannot read %s: %s", path, track_.unreadable.c_str()));
+    return Tell(FormatText("No Nmea Data : %s", path));
 }
 
 void PlaybackSession::DrawRoute() {

@@ -25,6 +25,7 @@ LoadedTrack LoadRowTrack(const std::string& row, const std::string& analysisPath
     loaded.first.reset(sourced.first);
     loaded.analysisResult = sourced.analysis_result;
     loaded.whyNone = std::move(sourced.why_none);
+    loaded.unreadable = std::move(sourced.unreadable);
     loaded.notes = std::move(sourced.notes);
     for (TrackEntry* e = loaded.first.get(); e != nullptr; e = e->next) loaded.entries.push_back(e);
     if (progress != nullptr)

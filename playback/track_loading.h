@@ -35,6 +35,7 @@ struct LoadedTrack {
     std::vector<TrackEntry*> entries;  // by index
     int analysisResult = 0;
     std::string whyNone;             // when first is null: why, in one line
+    std::string unreadable;          // why the source's file could not be read; "" when it was
     std::vector<std::string> notes;  // for History.log
 
     TrackEntry* First() const { return first.get(); }

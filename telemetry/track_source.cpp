@@ -51,8 +51,11 @@ SourcedTrack LoadSourcedTrack(const std::string& recording, const std::string& a
     const std::string& path = loaded.source.path;
     switch (loaded.source.kind) {
         case TrackSourceKind::kNmeaLog:
-            loaded.first = LoadTrack(path, analysis_path, &loaded.analysis_result);
-            if (loaded.first == nullptr)
+            loaded.first =
+                LoadTrack(path, analysis_path, &loaded.analysis_result, &loaded.unreadable);
+            if (!loaded.unreadable.empty())
+                loaded.why_none = "cannot read " + path + ": " + loaded.unreadable;
+            else if (loaded.first == nullptr)
                 loaded.why_none = "no data in " + BaseName(path);
             return loaded;
         case TrackSourceKind::kGpsFile:
@@ -67,6 +70,7 @@ SourcedTrack LoadSourcedTrack(const std::string& recording, const std::string& a
         loaded.analysis_result = ExportTrackAnalysis(loaded.first, analysis_path);
     if (loaded.first != nullptr)
         return loaded;
+    loaded.unreadable = telemetry.failure;
     if (!telemetry.failure.empty())
         loaded.why_none = "cannot read " + path + ": " + telemetry.failure;
     else if (!loaded.notes.empty())

@@ -38,6 +38,7 @@ struct SourcedTrack {
     std::string layout;              // the telemetry layout read, for kGpsFile and kClip
     std::vector<std::string> notes;  // lines for History.log
     std::string why_none;            // when first is null: why, in one line
+    std::string unreadable;          // why the source's file could not be read; "" when it was
     int analysis_result = 0;         // as LoadTrack reports it
 };
 

@@ -36,6 +36,11 @@ private:
     double peak_value_ = 0;
     std::vector<DrivingEvent> events_;
 };
+
+// nan for inf, which no run peaks at.
+double Finite(double value) {
+    return std::isfinite(value) ? value : NAN;
+}
 }  // namespace
 
 const char* DrivingEventName(DrivingEventKind kind) {
@@ -51,8 +56,11 @@ std::vector<DrivingEvent> FindDrivingEvents(const TrackEntry* first,
     long count = 0;
     for (const TrackEntry* e = first; e != nullptr; e = e->next, ++count) {
         for (int k = 0; k < 3; ++k) {
-            abs_sum[k] += std::fabs(e->sample.*kAxes[k]);
-            sum[k] += e->sample.*kAxes[k];
+            // A reading of inf or nan is no reading, here and below.
+            if (const double g = e->sample.*kAxes[k]; std::isfinite(g)) {
+                abs_sum[k] += std::fabs(g);
+                sum[k] += g;
+            }
         }
     }
     if (count == 0)
@@ -71,8 +79,8 @@ std::vector<DrivingEvent> FindDrivingEvents(const TrackEntry* first,
     RunFinder bump(DrivingEventKind::Bump, thresholds.bump_g);
     for (const TrackEntry* e = first; e != nullptr; e = e->next) {
         const TrackSample& s = e->sample;
-        harsh.Add(e, std::sqrt(s.*a * (s.*a) + s.*b * (s.*b)));
-        bump.Add(e, std::fabs(s.*up - mean_up));
+        harsh.Add(e, Finite(std::sqrt(s.*a * (s.*a) + s.*b * (s.*b))));
+        bump.Add(e, Finite(std::fabs(s.*up - mean_up)));
     }
     const std::vector<DrivingEvent>& harsh_events = harsh.Close();
     const std::vector<DrivingEvent>& bump_events = bump.Close();

@@ -1,6 +1,5 @@
 #include "track/track.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <new>
 
 #include "track/sentence_framing.h"
+#include "track/regular_file.h"
 #include "track/sentence_parser.h"
 #include "track/text_line_reader.h"
 #include "track/track_arena.h"
@@ -122,14 +122,15 @@ void InitSample(TrackSample& sample) {
 }
 
 TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
-                      int* analysisResult) {
+                      int* analysisResult, std::string* unreadable) {
     KeptLine kept;
     int32_t next_index = 0;
     TrackEntry* first = nullptr;
 
+    std::string why;
     SentenceParser parser;
     if (parser.Open()) {
-        const int fd = open(logPath.c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = OpenRegularFile(logPath, &why);
         if (fd >= 0) {
             struct stat st {};
             const size_t log_bytes = fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
@@ -179,6 +180,8 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
     const int result = analysisPath.empty() ? 0 : ExportTrackAnalysis(first, analysisPath);
     if (analysisResult != nullptr)
         *analysisResult = result;
+    if (unreadable != nullptr)
+        *unreadable = why;
     return first;
 }
 

@@ -10,9 +10,10 @@
 // Reads the log line by line through the sentence parser. Then, unless analysisPath is empty,
 // writes the track's analysis there (ExportTrackAnalysis) and, when analysisResult is given,
 // stores the export's result in it (0 when no analysis is written). Returns the first entry,
-// or null for an empty track.
+// or null for an empty track. A log that is not a regular file is never read (a FIFO would
+// block): it gives an empty track, and unreadable, when given, says why ("" when read).
 TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
-                      int* analysisResult = nullptr);
+                      int* analysisResult = nullptr, std::string* unreadable = nullptr);
 
 // A track of samples, indexed from 0 in their order; null when samples is empty.
 TrackEntry* BuildTrack(const std::vector<TrackSample>& samples);

@@ -1,9 +1,13 @@
 #include "track/track_export.h"
 
+#include <unistd.h>
+
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "track/output_file.h"
 #include "track/text_number.h"
 
 namespace {
@@ -26,8 +30,12 @@ public:
     void Int(int64_t value, int width, bool zero_pad = false) {
         AppendInt(text_, value, width, zero_pad);
     }
+    // inf and nan, which a checksum-valid log can give, leave the field blank.
     void Fixed(double value, int width, int precision) {
-        AppendFixed(text_, value, width, precision);
+        if (std::isfinite(value))
+            AppendFixed(text_, value, width, precision);
+        else
+            text_.append(static_cast<size_t>(width), ' ');
     }
     // "%02d:%02d:%02d %04d/%02d/%02d"
     void DateTime(const TrackSample& s) {
@@ -206,29 +214,28 @@ void GpsInfoSection(AnalysisWriter& out, const TrackEntry* first) {
 }  // namespace
 
 int ExportTrackAnalysis(const TrackEntry* first, const std::string& path) {
-    // When the old file cannot be deleted, the new analysis is appended to it.
-    (void)std::remove(path.c_str());
-    if (first == nullptr)
+    // An empty track leaves no analysis; unlink never takes a folder.
+    if (first == nullptr) {
+        (void)unlink(path.c_str());
         return 0;
-    std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (file == nullptr)
-        return kAnalysisOpenFailed;
-    // SNR by entry and PRN, for the first kTableRows entries only.
-    size_t rows = 0;
-    for (const TrackEntry* e = first; e != nullptr && rows < kTableRows; e = e->next) ++rows;
-    std::vector<int32_t> table(rows * kPrnColumns, 0);
-    AnalysisWriter out(file);
-    SnrSection(out, first, table);
-    PrnSnrSection(out, first, table);
-    SlotSection(out, first, "\nPRN number\n", [](const SatelliteSlot& slot) { return slot.prn; });
-    SlotSection(out, first, "\nIN_USED\n", [](const SatelliteSlot& slot) { return slot.used; });
-    GpsInfoSection(out, first);
-    const bool written = out.Flush();
-    if (std::fclose(file) != 0 || !written) {
-        (void)std::remove(path.c_str());  // a cut-short analysis would pass for a whole one
-        return kAnalysisWriteFailed;
     }
-    return 0;
+    bool opened = false;
+    const int error = WriteOutputFile(path, [first, &opened](std::FILE* file) {
+        opened = true;
+        // SNR by entry and PRN, for the first kTableRows entries only.
+        size_t rows = 0;
+        for (const TrackEntry* e = first; e != nullptr && rows < kTableRows; e = e->next) ++rows;
+        std::vector<int32_t> table(rows * kPrnColumns, 0);
+        AnalysisWriter out(file);
+        SnrSection(out, first, table);
+        PrnSnrSection(out, first, table);
+        SlotSection(out, first, "\nPRN number\n",
+                    [](const SatelliteSlot& slot) { return slot.prn; });
+        SlotSection(out, first, "\nIN_USED\n", [](const SatelliteSlot& slot) { return slot.used; });
+        GpsInfoSection(out, first);
+        return out.Flush();
+    });
+    return error == 0 ? 0 : opened ? kAnalysisWriteFailed : kAnalysisOpenFailed;
 }
 
 const char* AnalysisFailureText(int result) {

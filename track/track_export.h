@@ -9,9 +9,10 @@
 inline constexpr int kAnalysisOpenFailed = -1;
 inline constexpr int kAnalysisWriteFailed = -2;
 
-// Deletes path, then (for a non-empty track) writes the analysis there with each line feed
-// stored as CR LF. 0 when written or the track is empty; kAnalysisOpenFailed when the file
-// cannot be opened; kAnalysisWriteFailed when a write fails, after which no file is left.
+// Writes the analysis of a non-empty track to path (WriteOutputFile: the file there is replaced
+// only when the new one is whole), with each line feed stored as CR LF; an empty track deletes
+// path. 0 when written or the track is empty; kAnalysisOpenFailed when the file cannot be
+// made; kAnalysisWriteFailed when a write fails. A failure leaves path as it was.
 int ExportTrackAnalysis(const TrackEntry* first, const std::string& path);
 
 // What the caller tells the user about a failed export: "Open out nmea file fail!" or

@@ -1,14 +1,14 @@
 #pragma once
 // What is written from a loaded track besides the analysis file: GPX, CSV, KML, the driving
-// events and a summary. The writers stream entry by entry to a FILE* and return false when a
-// write failed.
+// events and a summary. The writers stream entry by entry to a FILE* (WriteOutputFile gives
+// one) and return false when a write failed.
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "track/driving_events.h"
+#include "track/output_file.h"
 #include "track/track_sample.h"
 
 struct TrackSummary {
@@ -37,7 +37,3 @@ bool WriteEventsCsv(std::FILE* out, const std::vector<DrivingEvent>& events);
 // placemark per event, with a point where the event's entry has a fix.
 bool WriteKml(std::FILE* out, const TrackEntry* first, const std::vector<DrivingEvent>& events,
               const std::string& name);
-
-// Creates path and fills it through write. 0 when done; else the errno of the failure, and a
-// regular file at path is removed rather than left half written.
-int WriteOutputFile(const std::string& path, const std::function<bool(std::FILE*)>& write);

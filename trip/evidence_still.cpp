@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
 #include "app/format.h"
 #include "app/message.h"
 #include "evidence/still_caption.h"
@@ -30,19 +33,15 @@ QString SaveStillImage(const QImage& image, const QString& folder, const QString
                              .arg(s / 60 % 60, 2, 10, QChar('0'))
                              .arg(s % 60, 2, 10, QChar('0'));
     for (int n = 1;; ++n) {
-        QFile out(n == 1 ? stem + ".png" : QStringLiteral("%1-%2.png").arg(stem).arg(n));
-        // NewOnly: the file is made by this open or not at all, so nothing is ever replaced.
-        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (out.exists())
-                continue;
-            *error = out.errorString();
+        const QString path = n == 1 ? stem + ".png" : QStringLiteral("%1-%2.png").arg(stem).arg(n);
+        // NewOnly: the name is taken by a whole file or not at all, and nothing is replaced.
+        const int result = WriteStillPng(image, path, OutputMode::NewOnly);
+        if (result == 0)
+            return path;
+        if (result != EEXIST) {
+            *error = QString::fromLocal8Bit(std::strerror(result));
             return {};
         }
-        if (image.save(&out, "PNG") && out.flush())
-            return out.fileName();
-        *error = out.errorString();
-        out.remove();
-        return {};
     }
 }
 

@@ -20,7 +20,7 @@ using SaveFileDialog = std::function<QString(QWidget* parent, const QString& cap
 // Installs a save dialog and returns the previous one; an empty one restores the toolkit's.
 SaveFileDialog SetSaveFileDialog(SaveFileDialog dialog);
 
-// Asks where to and writes track (loaded from logPath) there. A failed write leaves no file
-// and says so in one message. True when a file was written.
+// Asks where to and writes track (loaded from logPath) there. A failed write leaves the file
+// there as it was (or none) and says so in one message. True when a file was written.
 bool ExportLog(QWidget* parent, LogFormat format, const TrackEntry* track,
                const std::string& logPath);

@@ -94,7 +94,8 @@ private slots:
             QTest::newRow(name) << args.split(' ', Qt::SkipEmptyParts) << status << text;
         };
         row("at the end", "CLIPS/numbered.MOV --at 3 --out OUT", 1);
-        row("log given is missing", "CLIPS/numbered.MOV --at 0 --out OUT --log none.nmea", 1);
+        row("log given is a folder", "CLIPS/numbered.MOV --at 0 --out OUT --log clips", 1,
+            "cannot read clips: a folder, not a file\n");
         row("no --at", "CLIPS/numbered.MOV --out OUT", 2);
         row("--at not a number", "CLIPS/numbered.MOV --at 1s --out OUT", 2);
         row("--at negative", "CLIPS/numbered.MOV --at -1 --out OUT", 2,

@@ -118,15 +118,18 @@ class TestPlaybackSession : public QObject {
     std::unique_ptr<PlaybackSession> session_;
 
     FakePlayer& Player() { return *players_.back(); }
-    // Writes the space-separated files, "name=pattern" a log of that validity pattern, a clip
-    // name an empty file; the list shows `rows`, by default the first file, with row `mark`
-    // selected.
+    // Writes the space-separated files, "name=pattern" a log of that validity pattern, "name/"
+    // a folder, a clip name an empty file; the list shows `rows`, by default the first file,
+    // with row `mark` selected.
     void Files(const QString& files, QString rows = {}, int mark = 0) {
         if (rows.isEmpty())
-            rows = files.section(' ', 0, 0).section('=', 0, 0);
+            rows = files.section(' ', 0, 0).section('=', 0, 0).remove('/');
         for (const QString& f : files.split(' ', Qt::SkipEmptyParts)) {
             const QStringList parts = f.split('=');
-            fx_->Write(parts[0], parts.size() > 1 ? CameraLog(parts[1]) : QByteArray());
+            if (f.endsWith('/'))
+                QDir(fx_->Dir()).mkdir(f);
+            else
+                fx_->Write(parts[0], parts.size() > 1 ? CameraLog(parts[1]) : QByteArray());
         }
         list_.rows = rows.split(' ', Qt::SkipEmptyParts);
         list_.mark = list_.rows.isEmpty() ? -1 : mark;

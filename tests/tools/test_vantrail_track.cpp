@@ -4,6 +4,8 @@
 #include <QTest>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -74,9 +76,20 @@ private slots:
         row("threshold of zero", "--harsh 0 log.nmea", 2, "--harsh" + threshold);
         row("threshold not a number", "--bump=0.5g log.nmea", 2, "--bump" + threshold);
         row("two logs", "a.nmea b.nmea", 2, "one LOG only\n");
-        row("four fraction digits", "log.nmea --now 2026-12-05T10:20:30.4501Z", 2,
-            "--now wants a UTC time like 2026-12-05T10:20:30Z\n");
+        const QByteArray now = "--now wants a UTC time like 2026-12-05T10:20:30Z, 1678 to 2261\n";
+        row("four fraction digits", "log.nmea --now 2026-12-05T10:20:30.4501Z", 2, now);
+        // Past the clock's range, which would overflow.
+        row("last moment of 9999", "log.nmea --now 9999-12-31T23:59:59.999Z", 2, now);
+        row("year 0", "log.nmea --now 0000-01-01T00:00:00Z", 2, now);
         row("missing log", "missing.nmea --summary", 1, "cannot read missing.nmea: No such file");
+        row("log is a FIFO", "fifo.nmea", 1, "cannot read fifo.nmea: not a regular file\n");
+        // Nothing is touched: the log stays, and so does the folder.
+        row("analysis onto the log", "log.nmea --analysis log.nmea", 2,
+            "--analysis log.nmea is the LOG\n");
+        row("GPX onto a link to the log", "log.nmea --gpx=link.nmea", 2,
+            "--gpx link.nmea is the LOG\n");
+        row("analysis onto a folder", "log.nmea --analysis folder", 2,
+            "--analysis folder is a folder\n");
         row("analysis unwritable", "log.nmea --analysis no/such/dir/a.txt", 1,
             "no/such/dir/a.txt: Open out nmea file fail!\n");
     }
@@ -84,8 +97,15 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QByteArray, text);
+        QCOMPARE(mkfifo(Path("fifo.nmea").toLocal8Bit().constData(), 0600), 0);
+        QCOMPARE(link(Path("log.nmea").toLocal8Bit().constData(),
+                      Path("link.nmea").toLocal8Bit().constData()),
+                 0);
+        QVERIFY(QDir(tmp_->path()).mkdir("folder"));
         const ToolRun r = Track(args, tmp_->path());
         QVERIFY2(EndedAs(r, "vantrail-track", status, text), (r.out + r.err).constData());
+        QCOMPARE(ReadFile(Path("log.nmea")), kGroup);
+        QVERIFY(QFileInfo(Path("folder")).isDir());
     }
 
     // Every output of one run; a bare run prints the summary too.
@@ -116,8 +136,8 @@ private slots:
         }
     }
 
-    // A write that fails part way exits 1 and takes back the half-written file; a device
-    // stays.
+    // A write that fails part way exits 1 and leaves the file it was to replace as it was,
+    // and nothing beside it; a device is written as it is.
     void writeFailures_data() {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("file");
@@ -127,7 +147,7 @@ private slots:
                                 << QByteArray(std::strerror(error));
         };
         row("csv", "--csv", "t.csv", EFBIG);
-        row("events, failing as it is closed", "--events", "t.events", EFBIG);
+        row("events, failing as it is flushed", "--events", "t.events", EFBIG);
         row("full device", "--csv", "/dev/full", ENOSPC);
     }
     void writeFailures() {
@@ -136,10 +156,14 @@ private slots:
         QFETCH(QByteArray, error);
         // Hundreds of entries: the first buffer fails while the writer is still going.
         Write("log.nmea", WithGsensorLines(ReadRealLog("mtk-3301.log")));
+        Write("t.csv", "old");
+        Write("t.events", "old");
         const ToolRun r = Track({"log.nmea", option, file}, tmp_->path(), 30);
         QCOMPARE(r.status, 1);
         QCOMPARE(r.err, "vantrail-track: cannot write " + file.toUtf8() + ": " + error + "\n");
-        QCOMPARE(QFile::exists(QDir(tmp_->path()).filePath(file)), file.startsWith("/dev/"));
+        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"log.nmea", "t.csv", "t.events"}));
+        QCOMPARE(ReadFile(Path("t.csv")) + ReadFile(Path("t.events")), "oldold");
     }
 
     // The same bytes as the player's analysis of the same log, checked in, with the same clock.
@@ -155,15 +179,6 @@ private slots:
         QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
         QCOMPARE(ReadFile(Path("tool.txt")),
                  ReadFile(VANTRAIL_TEST_DATA "/golden/" + name + ".out_nmea.txt"));
-    }
-
-    void emptyTrackLeavesNoAnalysis() {
-        Write("old.txt", "old analysis");
-        const QString log = Write("log.nmea", ReadRealLog("gpslim236.log"));  // no G-sensor
-        const ToolRun r = Track({log, "--analysis", Path("old.txt"), "--summary"});
-        QCOMPARE(r.status, 0);
-        QVERIFY(r.out.startsWith("entries: 0\nvalid fixes: 0\n"));
-        QVERIFY(!QFile::exists(Path("old.txt")));
     }
 };
 

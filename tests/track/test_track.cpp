@@ -2,6 +2,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <memory>
 
 #include "nmea_test_util.h"
@@ -127,9 +129,29 @@ private slots:
         QCOMPARE(CheckFields(list[1]->sample, "sentences=59"), QString());
     }
 
-    void unreadableLogsGiveEmptyTrack() {
-        for (const QString& path : {tmp_->filePath("missing.nmea"), tmp_->path(), QString()})
-            QVERIFY(LoadTrack(path.toStdString(), "") == nullptr);
+    // Only a regular file is read (a FIFO would block for good); the others give an empty
+    // track and say why.
+    void unreadableLogs_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("why");
+        const auto row = [](const char* tag, const QString& name, const QString& why) {
+            QTest::newRow(tag) << name << why;
+        };
+        row("log", "log.nmea", "");
+        row("missing", "missing.nmea", "No such file or directory");
+        row("folder", "", "a folder, not a file");
+        row("FIFO without a writer", "fifo.nmea", "not a regular file");
+    }
+    void unreadableLogs() {
+        QFETCH(QString, name);
+        QFETCH(QString, why);
+        Write(kGroup);
+        QCOMPARE(mkfifo(tmp_->filePath("fifo.nmea").toLocal8Bit().constData(), 0600), 0);
+        std::string unreadable = "?";
+        const Track track(LoadTrack(tmp_->filePath(name).toStdString(), "", nullptr, &unreadable),
+                          FreeTrack);
+        QCOMPARE(QString::fromStdString(unreadable), why);
+        QCOMPARE(track != nullptr, why.isEmpty());
     }
 
     void walking() {

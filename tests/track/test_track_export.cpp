@@ -1,10 +1,16 @@
-#include <QFileInfo>
+#include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -13,6 +19,7 @@
 #include "real_logs.h"
 #include "track/track.h"
 #include "track/track_export.h"
+#include "track/track_outputs.h"
 #include "track/utc_clock.h"
 
 namespace {
@@ -118,8 +125,9 @@ private slots:
         QCOMPARE(file, Golden(golden, file));
     }
 
-    // The old analysis goes first, and no failure leaves a file behind: a write cut short
-    // (the file size limit standing in for a full disk) removes what it wrote.
+    // A failure leaves the older analysis as it was and nothing beside it: a write cut short
+    // (the file size limit standing in for a full disk) takes back its temporary file. An
+    // empty track leaves no analysis.
     void failures_data() {
         QTest::addColumn<int>("entries");
         QTest::addColumn<QString>("path");
@@ -137,7 +145,6 @@ private slots:
         QFETCH(int, result);
         QVERIFY(!WriteFile(out_, "an older analysis").isEmpty());
         const std::vector<TrackEntry> track = MakeTrack(entries);
-        const QString file = tmp_->filePath(path);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         if (sizeLimit != 0) {
@@ -145,11 +152,76 @@ private slots:
             const rlimit limited{rlim_t(sizeLimit), saved.rlim_max};
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         }
-        const int got =
-            ExportTrackAnalysis(entries != 0 ? track.data() : nullptr, file.toStdString());
+        const int got = ExportTrackAnalysis(entries != 0 ? track.data() : nullptr,
+                                            tmp_->filePath(path).toStdString());
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(got, result);
-        QVERIFY(!QFileInfo(file).isFile());
+        QCOMPARE(ReadFile(out_), entries != 0 ? "an older analysis" : "<missing>");
+        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden),
+                 entries != 0 ? QStringList{"out_nmea.txt"} : QStringList{});
+    }
+
+    // A checksum-valid log can say anything: latitude 100, longitude -1000, speeds and
+    // accelerations of inf, an altitude of -1e308, month 99, a name that is not UTF-8. Every
+    // output stays valid XML or plain numbers, with no position off the earth (the entry has
+    // no fix there), no impossible time and no inf or nan.
+    void hostileLog() {
+        const auto second = [](const QByteArray& where, const QByteArray& altitude,
+                               const QByteArray& speedCourse, const QByteArray& date,
+                               const QByteArray& gsensor) {
+            return Nmea("GPGGA,123519," + where + ",1,08,0.9," + altitude + ",M,46.9,M,,", "\n") +
+                   Nmea("GPRMC,123519,A," + where + "," + speedCourse + "," + date + ",003.1,W",
+                        "\n") +
+                   gsensor + "\n";
+        };
+        const QByteArray at = "4807.038,N,01131.000,E", plain = "$GSENSOR,0,0,1000";
+        const QByteArray log =
+            second("10040.2,N,01131.000,E", "1", "1,2", "230394", "$GSENSOR,500,0,1000") +
+            second("4807.038,N,100040.2,W", "1", "1,2", "230394", plain) +
+            second(at, "1", "1e999,1e999", "230394", plain) +
+            second(at, "-1e308", "1,2", "230394", "$GSENSOR,0,0,2000") +
+            second(at, "1", "1,2", "019913", "$GSENSORD,1e999,0,1");
+        const std::unique_ptr<TrackEntry, decltype(&FreeTrack)> track(
+            LoadTrack(WriteFile(tmp_->filePath("log.nmea"), log).toStdString(), ""), FreeTrack);
+        const std::vector<DrivingEvent> events = FindDrivingEvents(track.get());
+        const std::string name = "REC & \x01\xff\xc3(<\xed\xa0\x80\xf9\x80\x80\x80.nmea";
+        const std::pair<QString, std::function<bool(std::FILE*)>> outputs[] = {
+            {"gpx", [&](std::FILE* f) { return WriteGpx(f, track.get(), name); }},
+            {"kml", [&](std::FILE* f) { return WriteKml(f, track.get(), events, name); }},
+            {"csv", [&](std::FILE* f) { return WriteCsv(f, track.get()); }},
+            {"events", [&](std::FILE* f) { return WriteEventsCsv(f, events); }},
+        };
+        QByteArray all =
+            Export(track.get()) +
+            QByteArray::fromStdString(FormatSummary(SummarizeTrack(track.get(), events)));
+        for (const auto& [ext, write] : outputs) {
+            const QString path = tmp_->filePath("hostile." + ext);
+            QCOMPARE(WriteOutputFile(path.toStdString(), write), 0);
+            const QByteArray got = ReadFile(path);
+            QCOMPARE(got, Golden("hostile." + ext, got));
+            QXmlStreamReader xml(got);
+            while (ext.endsWith("ml") && !xml.atEnd()) xml.readNext();
+            QVERIFY2(!xml.hasError(), qPrintable(ext + ": " + xml.errorString()));
+            all += got;
+        }
+        const QRegularExpression notFinite("\\b(inf|nan)",
+                                           QRegularExpression::CaseInsensitiveOption);
+        QVERIFY(!QString::fromLatin1(all).contains(notFinite));
+    }
+
+    // A kill leaves its temporary under a hidden name; the next write of the same file removes
+    // it, unless a writer still holds it.
+    void staleTemporariesRemoved() {
+        const QStringList kept{".other.txt.vantrail-k1ll3d", ".out_nmea.txt.vantrail-wr1t1n"};
+        for (const QString& name : kept + QStringList{".out_nmea.txt.vantrail-k1ll3d"})
+            WriteFile(tmp_->filePath(name), "partial");
+        const int held = open(tmp_->filePath(kept[1]).toLocal8Bit().constData(), O_RDONLY);
+        QCOMPARE(flock(held, LOCK_EX), 0);
+        const QByteArray file = Export(MakeTrack(1).data());
+        close(held);
+        QVERIFY(file.startsWith("SNR"));
+        QCOMPARE(QDir(tmp_->path()).entryList(QDir::Files | QDir::Hidden),
+                 kept + QStringList{"out_nmea.txt"});
     }
 };
 

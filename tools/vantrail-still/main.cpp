@@ -4,11 +4,11 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -109,12 +109,16 @@ int ParseArguments(int argc, char** argv, Options& options) {
 
 // The sample of one second of a recording's track, if it has it. *expected says whether it
 // should have: a log or .gps file gave the track, or the clip's telemetry gave one at all.
+// *unreadable says why a log or .gps file that exists was not read.
 std::optional<TrackSample> TrackSecond(const std::string& path, int32_t second, std::string* source,
-                                       bool* expected) {
+                                       bool* expected, std::string* unreadable) {
     // A still leaves no analysis file anywhere.
     const SourcedTrack loaded = LoadSourcedTrack(path, "");
     *source = loaded.source.path;
-    *expected = loaded.source.kind != TrackSourceKind::kClip || loaded.first != nullptr;
+    const bool ofClip = loaded.source.kind == TrackSourceKind::kClip;
+    *expected = !ofClip || loaded.first != nullptr;
+    // An unreadable clip is told of by the frame's decoding.
+    *unreadable = ofClip ? std::string() : loaded.unreadable;
     std::optional<TrackSample> sample;
     if (const TrackEntry* entry = FindSample(loaded.first, second))
         sample = entry->sample;
@@ -130,9 +134,24 @@ int main(int argc, char** argv) {
         return status < 0 ? 0 : status;
 
     // The track the player would show: the log given, else the clip's own source.
-    if (options.log && !(QFileInfo(*options.log).isFile() && QFileInfo(*options.log).isReadable()))
-        return Failure(QStringLiteral("cannot read %1").arg(*options.log));
     const std::string track = QFile::encodeName(options.log.value_or(options.clip)).toStdString();
+    const auto second = static_cast<int32_t>(options.atMs / 1000);
+    std::string source;
+    std::string unreadable;
+    bool expected = false;
+    const std::optional<TrackSample> sample =
+        TrackSecond(track, second, &source, &expected, &unreadable);
+    if (!unreadable.empty()) {
+        const QString problem = QStringLiteral("cannot read %1: %2")
+                                    .arg(QFile::decodeName(source.c_str()),
+                                         QString::fromStdString(unreadable));
+        if (options.log)
+            return Failure(problem);
+        (void)std::fprintf(stderr, "vantrail-still: %s\n", qUtf8Printable(problem));
+    } else if (!sample && expected) {
+        (void)std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
+                           source.c_str(), second);
+    }
 
     const StillFrame frame = GrabStillFrame(options.clip, options.atMs);
     if (frame.image.isNull())
@@ -143,19 +162,11 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const QGuiApplication app(argc, argv);
 
-    StillCaption caption{QFileInfo(options.clip).fileName(), options.atMs, std::nullopt};
-    const auto second = static_cast<int32_t>(options.atMs / 1000);
-    std::string source;
-    bool expected = false;
-    caption.sample = TrackSecond(track, second, &source, &expected);
-    if (!caption.sample && expected)
-        (void)std::fprintf(stderr, "vantrail-still: %s has no sample for second %d\n",
-                           source.c_str(), second);
-
-    QSaveFile out(options.out);
-    if (!out.open(QIODevice::WriteOnly) ||
-        !DrawStillCaption(frame.image, caption).save(&out, "PNG") || !out.commit()) {
-        return Failure(QStringLiteral("cannot write %1: %2").arg(options.out, out.errorString()));
-    }
+    const StillCaption caption{QFileInfo(options.clip).fileName(), options.atMs, sample};
+    const int error =
+        WriteStillPng(DrawStillCaption(frame.image, caption), options.out, OutputMode::Replace);
+    if (error != 0)
+        return Failure(
+            QStringLiteral("cannot write %1: %2").arg(options.out, std::strerror(error)));
     return 0;
 }

@@ -1,9 +1,7 @@
 // vantrail-track: loads one log exactly as the player does and writes what was asked for.
 
-#include <fcntl.h>
 #include <getopt.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -14,6 +12,8 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "app/message.h"
 #include "telemetry/track_source.h"
@@ -44,8 +44,8 @@ constexpr const char* kUsage =
     "                   no output is asked for)\n"
     "  --harsh G        horizontal acceleration of a harsh event (default 0.40)\n"
     "  --bump G         vertical deviation of a bump (default 0.50)\n"
-    "  --now TIME       the UTC clock that dates samples the log does not date\n"
-    "                   (default: this computer's clock)\n"
+    "  --now TIME       the UTC clock that dates samples the log does not date, in the\n"
+    "                   years 1678 to 2261 (default: this computer's clock)\n"
     "  --help           print this text\n"
     "  --version        print the version\n";
 
@@ -70,6 +70,9 @@ int Failure(const std::string& problem) {
     std::fprintf(stderr, "vantrail-track: %s\n", problem.c_str());
     return 1;
 }
+
+constexpr int kFirstYear = 1678;
+constexpr int kLastYear = 2261;
 
 // "2026-12-05T10:20:30.450Z"; the fraction (up to three digits) is optional.
 std::optional<std::chrono::system_clock::time_point> ParseUtc(const std::string& text) {
@@ -97,6 +100,10 @@ std::optional<std::chrono::system_clock::time_point> ParseUtc(const std::string&
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
         return std::nullopt;
     }
+    // The clock counts nanoseconds in 64 bits: from 1677-09-21 to 2262-04-11.
+    static_assert(std::is_same_v<std::chrono::system_clock::period, std::nano>);
+    if (year < kFirstYear || year > kLastYear)
+        return std::nullopt;
     std::tm utc{};
     utc.tm_year = year - 1900;
     utc.tm_mon = month - 1;
@@ -152,6 +159,20 @@ std::string OptionText(char** argv) {
     return text.substr(0, text.find('='));
 }
 
+// Outputs that would take the place of the log (also through a link) or of a folder are
+// refused before anything is written.
+const char* OutputProblem(const std::string& log, const std::string& output) {
+    struct stat out {};
+    struct stat in {};
+    if (stat(output.c_str(), &out) != 0)
+        return nullptr;
+    if (S_ISDIR(out.st_mode))
+        return " is a folder";
+    if (stat(log.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
+        return " is the LOG";
+    return nullptr;
+}
+
 // 0 when parsed, else the exit status of a usage error; -1 after --help or --version.
 int ParseArguments(int argc, char** argv, Options& options) {
     opterr = 0;  // our own messages, in our own format
@@ -201,7 +222,9 @@ int ParseArguments(int argc, char** argv, Options& options) {
             case kNow:
                 options.now = ParseUtc(optarg);
                 if (!options.now)
-                    return UsageError("--now wants a UTC time like 2026-12-05T10:20:30Z");
+                    return UsageError("--now wants a UTC time like 2026-12-05T10:20:30Z, " +
+                                      std::to_string(kFirstYear) + " to " +
+                                      std::to_string(kLastYear));
                 break;
             case kHarsh:
             case kBump:
@@ -217,18 +240,15 @@ int ParseArguments(int argc, char** argv, Options& options) {
     if (optind + 1 < argc)
         return UsageError("one LOG only");
     options.log = argv[optind];
+    const std::pair<const char*, const std::optional<std::string>&> outputs[] = {
+        {"--analysis", options.analysis}, {"--gpx", options.gpx},       {"--csv", options.csv},
+        {"--kml", options.kml},           {"--events", options.events},
+    };
+    for (const auto& [name, path] : outputs) {
+        if (const char* problem = path ? OutputProblem(options.log, *path) : nullptr)
+            return UsageError(std::string(name) + " " + *path + problem);
+    }
     return 0;
-}
-
-// Checks that the log can be read; the loader itself reads an unreadable file as empty.
-std::string LogProblem(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::strerror(errno);
-    struct stat st {};
-    const bool directory = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
-    close(fd);
-    return directory ? std::strerror(EISDIR) : std::string();
 }
 
 std::string BaseName(const std::string& path) {
@@ -251,13 +271,11 @@ int main(int argc, char** argv) {
         const auto now = *options.now;
         SetUtcClock([now] { return now; });
     }
-    if (const std::string problem = LogProblem(options.log); !problem.empty()) {
-        return Failure("cannot read " + options.log + ": " + problem);
-    }
-
     // Nothing is written beside the tool: the analysis goes only where it is asked for.
     // An empty log is an empty track; a clip or .gps file without data is a failure.
     const SourcedTrack loaded = LoadSourcedTrack(options.log, "");
+    if (!loaded.unreadable.empty())
+        return Failure("cannot read " + loaded.source.path + ": " + loaded.unreadable);
     if (loaded.first == nullptr && loaded.source.kind != TrackSourceKind::kNmeaLog)
         return Failure(loaded.why_none);
     TrackEntry* track = loaded.first;
