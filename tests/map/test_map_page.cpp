@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWebEnginePage>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -94,10 +95,31 @@ class TestMapPage : public QObject {
 private:
     std::unique_ptr<TestFixture> fixture_;
     LoopbackHttpServer http_;
+    // Other origins on loopback: another port, another address (which also serves tiles).
+    LoopbackHttpServer otherPort_;
+    LoopbackHttpServer otherAddress_;
+    std::atomic<int> elsewhere_ = 0;  // requests that reached another origin, tiles aside
+    std::atomic<int> tiles_ = 0;
     std::mutex mutex_;
     int status_ = 200;
     std::string body_;
     int viewRequests_ = 0;  // those of the browser view, not of discovery's fetches
+    std::string location_;  // where /moved redirects to
+    bool redirectViewOnly_ = false;
+
+    // Configures the map page at path of the test server, with the extra ini lines; its URL.
+    QString Configure(const QString& path, const QByteArray& extra = {}) {
+        const QString url = QString::fromStdString(http_.Url(path.toStdString()));
+        fixture_->Write("um_config.ini",
+                        "[UM_CONFIG]\r\nDEFAULT_IP_0=" + url.toLatin1() + "\r\n" + extra);
+        theApp().LoadConfig();
+        return url;
+    }
+    // The other servers' "http://host:port" in place of @OTHER_PORT@ and @OTHER_ADDRESS@.
+    QString Bases(QString text) const {
+        return text.replace("@OTHER_PORT@", QString::fromStdString(otherPort_.Url("")))
+            .replace("@OTHER_ADDRESS@", QString::fromStdString(otherAddress_.Url("")));
+    }
 
 private slots:
     void initTestCase() {
@@ -111,8 +133,27 @@ private slots:
                     r.set_header("WWW-Authenticate", "Basic realm=\"camera\"");
                 r.set_content(body_, "text/html");
             });
+        http_.server.Get("/moved", [this](const httplib::Request& request, httplib::Response& r) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (redirectViewOnly_ &&
+                request.get_header_value("User-Agent") == "Qent Software HTTP Retriever 1.0")
+                r.set_content(body_, "text/html");
+            else
+                r.set_redirect(location_);
+        });
         http_.Start();
         QVERIFY(http_.Port() > 0);
+        for (LoopbackHttpServer* other : {&otherPort_, &otherAddress_}) {
+            other->server.Get(".*", [](const httplib::Request&, httplib::Response& r) {
+                r.set_content(kRecorderPage, "text/html");
+            });
+            other->server.set_logger([this](const httplib::Request& request, const auto&) {
+                ++(request.path.starts_with("/tiles/") ? tiles_ : elsewhere_);
+            });
+        }
+        otherPort_.Start();
+        otherAddress_.Start("127.0.0.2");
+        QVERIFY(otherPort_.Port() > 0 && otherAddress_.Port() > 0);
     }
 
     void init() {
@@ -122,6 +163,9 @@ private slots:
         status_ = 200;
         body_ = kRecorderPage;
         viewRequests_ = 0;
+        redirectViewOnly_ = false;
+        elsewhere_ = 0;
+        tiles_ = 0;
     }
     void cleanup() {
         SetConnectionProbe({});
@@ -294,6 +338,125 @@ private slots:
         std::lock_guard<std::mutex> lock(mutex_);
         QCOMPARE(viewRequests_ > 0, configuredUrlTried);
         QVERIFY(fixture_->messages.isEmpty());
+    }
+
+    // Discovery and the view follow a redirect only within the configured scheme, host and
+    // port; the page shown then is our own, and nothing reaches the other server.
+    void redirects_data() {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<bool>("viewOnly");  // discovery gets the map page, the view a redirect
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("shown");
+        const QStringList noProxy = {"m_InetFlag: 3", "Internet connected!...",
+                                     "no proxy detected..."};
+        const QStringList refused = {"IP @URL@ redirects to @TO@: not followed!",
+                                     "connect IP: @URL@!",
+                                     "Get page error!!",
+                                     "connect IP: @URL@!",
+                                     "Get page error!!",
+                                     "Useful IP not found!!",
+                                     "IP @URL@ is used!"};
+        const QString bundled = "qrc:/map/zavomap.html";
+        QTest::newRow("same origin") << "@HOME@/zavomap.html" << false
+                                     << noProxy + QStringList{kFound} << "@HOME@/zavomap.html";
+        QTest::newRow("another port")
+            << "@OTHER_PORT@/zavomap.html" << false << noProxy + refused << bundled;
+        QTest::newRow("another address")
+            << "@OTHER_ADDRESS@/zavomap.html" << false << noProxy + refused << bundled;
+        QTest::newRow("the view alone, another address")
+            << "@OTHER_ADDRESS@/zavomap.html" << true
+            << noProxy + QStringList{kFound, "Map page request to @TO@ blocked!"} << bundled;
+    }
+    void redirects() {
+        QFETCH(QString, location);
+        QFETCH(bool, viewOnly);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, shown);
+        const QString home = QString::fromStdString(http_.Url(""));
+        location = Bases(location).replace("@HOME@", home);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            location_ = location.toStdString();
+            redirectViewOnly_ = viewOnly;
+        }
+        const QString url = Configure("/moved");
+        SetConnectionProbe([] { return true; });
+        CMapDlg dlg;
+        CMapBridge bridge;
+        bridge.StartMap(&dlg);
+        const QUrl page(shown.replace("@HOME@", home));
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded() && bridge.View()->url() == page, 15000);
+        QCOMPARE(HistoryWithoutTimes(*fixture_),
+                 ExpectedHistory(
+                     messages.replaceInStrings("@URL@", url).replaceInStrings("@TO@", location)));
+        QCOMPARE(elsewhere_.load(), 0);
+    }
+
+    // A page of the map server reaches that server and nothing else, whatever it tries.
+    void pageReachesOnlyItsServer_data() {
+        QTest::addColumn<QString>("attempt");  // script that calls done() once it has tried
+        const QString target = "'@OTHER_ADDRESS@/x?lat=25.03'";
+        QTest::newRow("fetch") << "fetch(" + target + ", {mode: 'no-cors'}).then(done, done)";
+        QTest::newRow("XMLHttpRequest") << "var x = new XMLHttpRequest(); x.onloadend = done;"
+                                           "x.open('GET', " +
+                                               target + "); x.send()";
+        QTest::newRow("image") << "var i = new Image(); i.onload = i.onerror = done; i.src = " +
+                                      target;
+        QTest::newRow("beacon") << "navigator.sendBeacon(" + target + ", 'pos'); done()";
+        QTest::newRow("web socket") << "var w = new WebSocket('ws://" +
+                                           QString::fromStdString(otherPort_.Url("")).mid(7) +
+                                           "/x'); w.onerror = w.onclose = done";
+        QTest::newRow("iframe") << "var f = document.createElement('iframe'); f.src = " + target +
+                                       "; document.body.appendChild(f); done()";
+        QTest::newRow("navigation") << "location.href = " + target + "; done()";
+        QTest::newRow("form post")
+            << "var f = document.createElement('form'); f.method = 'post'; f.action = " + target +
+                   "; document.body.appendChild(f); f.submit(); done()";
+        QTest::newRow("redirected fetch of its own server")
+            << "fetch('/moved', {mode: 'no-cors'}).then(done, done)";
+    }
+    void pageReachesOnlyItsServer() {
+        QFETCH(QString, attempt);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            location_ = Bases("@OTHER_PORT@/x").toStdString();
+            body_ = kRecorderPage + ("<script>window.tried = false; function done() { tried = "
+                                     "true; } addEventListener('load', function () { "
+                                     "setTimeout(function () { " +
+                                     Bases(attempt) + "}); });</script>")
+                                        .toStdString();
+        }
+        const QUrl url(Configure("/zavomap.html"));
+        SetConnectionProbe([] { return true; });
+        CMapDlg dlg;
+        CMapBridge bridge;
+        bridge.StartMap(&dlg);
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
+        QWebEnginePage* page = bridge.View()->page();
+        QTRY_VERIFY_WITH_TIMEOUT(Eval(page, "tried").toBool(), 10000);
+        // What got out would have arrived by now.
+        QTest::qWait(300);
+        QCOMPARE(elsewhere_.load(), 0);
+        QCOMPARE(bridge.View()->url(), url);
+        QVERIFY(HistoryWithoutTimes(*fixture_).contains("\tMap page request to "));
+    }
+
+    // Our own page fetches its tiles from the tile server, and nothing from anywhere else.
+    void bundledPageTiles() {
+        Configure("/zavomap.html",
+                  Bases("TILE_URL=@OTHER_ADDRESS@/tiles/{z}/{x}/{y}.png\r\n").toLatin1());
+        CMapDlg dlg;
+        dlg.resize(640, 420);
+        dlg.show();
+        CMapBridge bridge;
+        bridge.StartMap(&dlg);
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded(), 15000);
+        bridge.Reload(25.03, 121.56, 16);
+        QTRY_VERIFY_WITH_TIMEOUT(tiles_ > 0, 10000);
+        Eval(bridge.View()->page(), Bases("['@OTHER_PORT@/x', '@OTHER_ADDRESS@/x'].forEach("
+                                          "function (u) { fetch(u).catch(function () {}); })"));
+        QTest::qWait(300);
+        QCOMPARE(elsewhere_.load(), 0);
     }
 
     // While discovery waits on a server that never answers, the window goes on answering; closing
