@@ -161,15 +161,11 @@ private slots:
             kept.append(at.back());
         }
         QByteArray log;
-        for (qsizetype i = 0; i < at.size(); ++i) {
-            log += QString(
-                       "$GPGGA,%1%2%3.00,2503.%4,N,12130.%5,E,1,08,0.9,10.0,M,0,M,,*00\r\n"
-                       "$GSENSOR,10,-20,1000\r\n")
-                       .arg(i / 3600, 2, 10, QChar('0'))
-                       .arg(i / 60 % 60, 2, 10, QChar('0'))
-                       .arg(i % 60, 2, 10, QChar('0'))
-                       .arg(at[i].y(), 4, 10, QChar('0'))
-                       .arg(at[i].x(), 4, 10, QChar('0'))
+        for (int i = 0; i < at.size(); ++i) {
+            log += QString::asprintf(
+                       "$GPGGA,%02d%02d%02d.00,2503.%04d,N,12130.%04d,E,1,08,0.9,"
+                       "10.0,M,0,M,,*00\r\n$GSENSOR,10,-20,1000\r\n",
+                       i / 3600, i / 60 % 60, i % 60, at[i].y(), at[i].x())
                        .toLatin1();
         }
         const TripLog trip = LoadTripLog(fx_->Write("route.nmea", log).toStdString());
