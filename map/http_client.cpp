@@ -233,8 +233,13 @@ bool CHttpClient::Request(Verb verb, const std::string& objectPath, const std::s
     for (const HttpCookie& cookie : cookies_) RegisterCookie(curl, CookieUrl(path), cookie);
 
     std::string body;
+    RedirectFence fence;
     if (verb == Verb::kGet) {
+        // Followed within the server connected to; a redirect elsewhere is the answer.
+        fence.Start(curl, url);
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, RedirectFence::OnHeader);
+        curl_easy_setopt(curl, CURLOPT_HEADERDATA, &fence);
     } else {
         body = verb == Verb::kPost ? FormBody() : MultipartBody();
         if (verb == Verb::kMultipart)

@@ -1,7 +1,8 @@
 #pragma once
 // General client for one server at a time over HTTP or HTTPS (an FTP connection is accepted but
 // carries no HTTP request): GET, form POST and multipart POST with file upload, with cookies
-// registered for the request's URL before each request. Requests are synchronous.
+// registered for the request's URL before each request. Requests are synchronous. A GET follows
+// redirects within the server connected to; a redirect elsewhere is its answer.
 
 #include <stdexcept>
 #include <string>

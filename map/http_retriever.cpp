@@ -43,17 +43,6 @@ bool InterimBlock(const char* block) {
 }
 }  // namespace
 
-int StatusOfLine(const char* line) {
-    const size_t length = std::strlen(line);
-    for (size_t i = 0; i + 3 <= length; ++i) {
-        if (std::isdigit(static_cast<unsigned char>(line[i])) &&
-            std::isdigit(static_cast<unsigned char>(line[i + 1])) &&
-            std::isdigit(static_cast<unsigned char>(line[i + 2])))
-            return (line[i] - '0') * 100 + (line[i + 1] - '0') * 10 + (line[i + 2] - '0');
-    }
-    return 0;
-}
-
 PostTarget PostTargetFor(const std::string& url) {
     ParsedUrl parts(curl_url());
     if (!parts || curl_url_set(parts.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
@@ -81,6 +70,8 @@ size_t CHttpRetriever::OnHeader(char* data, size_t size, size_t count, void* sel
     std::string& block = r->responseHeaders_;
     std::string line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (!r->fence_.Accept(line))
+        return 0;
     if (line.size() >= 5 && strncasecmp(line.c_str(), "HTTP/", 5) == 0)
         block.clear();
     block.append(line);
@@ -113,6 +104,7 @@ bool CHttpRetriever::Perform(const std::string& url, bool post, const std::strin
     }
     CURL* curl = Easy(root_);
     curl_easy_reset(curl);
+    fence_.Start(curl, url);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(curl, CURLOPT_PROXY, "");  // direct access, whatever the environment says
@@ -146,6 +138,10 @@ bool CHttpRetriever::Perform(const std::string& url, bool post, const std::strin
     }
     const CURLcode result = curl_easy_perform(curl);
     curl_slist_free_all(extra);
+    if (!fence_.Refused().empty()) {
+        lastError_ = kRedirectRefused;
+        return false;
+    }
     // A body cut short still leaves the response that began.
     if (result != CURLE_OK && !responseBegun_) {
         lastError_ = static_cast<uint32_t>(result);

@@ -1,15 +1,20 @@
 #pragma once
 // Small synchronous HTTP fetcher for map-server discovery: the response headers and the body of
-// one URL at a time, held as texts the object owns.
+// one URL at a time, held as texts the object owns. Redirects are followed only within the
+// scheme, host and port of the URL asked for: one that points elsewhere fails the request
+// (kRedirectRefused) before anything goes there.
 
 #include <cstdint>
 #include <stop_token>
 #include <string>
 
+#include "map/curl_support.h"
+
 class CHttpRetriever {
 public:
     static constexpr uint32_t kNullUrlError = 0xFFFFFFFF;
     static constexpr uint32_t kTextLength = 0xFFFFFFFF;  // PostUrl: data is a NUL-terminated text
+    static constexpr uint32_t kRedirectRefused = 0xFFFFFFFE;
 
     CHttpRetriever();
     ~CHttpRetriever();
@@ -42,6 +47,8 @@ public:
 
     // CURLcode of the last failing open or send; kNullUrlError for a null URL.
     uint32_t LastError() const { return lastError_; }
+    // Where the redirect that failed the last request pointed, "" when none did.
+    const std::string& RefusedRedirect() const { return fence_.Refused(); }
 
 private:
     bool Perform(const std::string& url, bool post, const std::string& body, bool secure);
@@ -50,6 +57,7 @@ private:
 
     void* root_ = nullptr;  // CURL easy handle, kept for the object's life
     std::stop_token stop_;
+    RedirectFence fence_;
     bool headersOnly_ = false;     // GetHeaders: end the transfer after the final header block
     bool responseBegun_ = false;   // the final header block of the transfer has come
     std::string responseHeaders_;  // block being collected from the transfer
@@ -66,7 +74,3 @@ struct PostTarget {
     bool secure = false;
 };
 PostTarget PostTargetFor(const std::string& url);
-
-// The status of a status line such as "HTTP/1.1 401 Unauthorized": its first three decimal
-// digits in a row, 0 when it has none.
-int StatusOfLine(const char* line);

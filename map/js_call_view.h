@@ -1,11 +1,13 @@
 #pragma once
-// The browser view of the map window; it takes the place of a placeholder control.
+// The browser view of the map window; it takes the place of a placeholder control. It reaches
+// only the origin of the page it was sent to (see COriginGuard).
 
 #include <QPointer>
 #include <QUrl>
 #include <QWebEngineView>
 
 class CJSCallDoc;
+class COriginGuard;
 class QWebEngineLoadingInfo;
 
 class CJSCallView : public QWebEngineView {
@@ -13,6 +15,7 @@ class CJSCallView : public QWebEngineView {
 
 public:
     explicit CJSCallView(QWidget* parent = nullptr);
+    ~CJSCallView() override;
 
     // Replaces the child control id of parent: same place, same id. 0 when there is no such
     // control (the view then stays without a parent).
@@ -26,8 +29,10 @@ public:
     void OnUpdate(CJSCallView* sender, int hint);
 
 private:
+    void Load(const QUrl& url);
     void OnLoadingChanged(const QWebEngineLoadingInfo& info);
 
+    COriginGuard* guard_ = nullptr;  // the interceptor of the view's own profile
     QPointer<CJSCallDoc> document_;
     QUrl fallback_;
 };

@@ -91,9 +91,13 @@ bool CMapBridge::ProbeMapServer() {
     const char* page = retriever.GetPage(url.c_str(), false, nullptr, 0);
     if (Stopped())
         return false;  // given up, not failed: nothing to log
-    if (page == nullptr)
+    if (page == nullptr) {
+        // A redirect to another server is a failed fetch: the route never goes there.
+        if (!retriever.RefusedRedirect().empty())
+            WriteHistoryLog("IP %s redirects to %s: not followed!\n", url.c_str(),
+                            retriever.RefusedRedirect().c_str());
         LogFetchError(url);
-    else if (std::strlen(page) >= kMapPageMarkerLength)
+    } else if (std::strlen(page) >= kMapPageMarkerLength)
         prefix.assign(page, kMapPageMarkerLength);
     if (prefix == kMapPageMarker) {
         WriteHistoryLog("IP %s is responsible!\n", url.c_str());

@@ -17,12 +17,16 @@
 // What the trip keeps of one log.
 struct TripLog {
     std::string path;
-    MapRoute route;        // its valid positions, thinned evenly to 2000 at most
+    MapRoute route;        // its valid positions, less those that lie on the line drawn
     TrackSummary summary;  // with its driving events at the default thresholds
 };
 
 // Loads a log without writing anything anywhere; safe on any thread.
 TripLog LoadTripLog(const std::string& path);
+
+// The route less the points that lie within a quarter of a pixel of the line through the
+// others at the map page's deepest zoom: the same line at every zoom, with every turn.
+MapRoute SimplifyRoute(const MapRoute& route);
 
 // Several logs as one: counts and distances add up, speed and acceleration take the largest.
 TrackSummary CombineSummaries(const std::vector<TrackSummary>& parts);

@@ -27,18 +27,23 @@ public:
             thread_.join();
         }
     }
-    void Start() {
+    // Any address of 127.0.0.0/8 is loopback: another one is another origin on this machine.
+    void Start(const std::string& host = "127.0.0.1") {
         // Stopping waits for idle keep-alive connections, so keep them short.
         server.set_keep_alive_timeout(1);
-        port_ = server.bind_to_any_port("127.0.0.1");
+        host_ = host;
+        port_ = server.bind_to_any_port(host);
         thread_ = std::thread([this] { server.listen_after_bind(); });
+        // A stop before the loop runs would be lost, and the join would wait for ever.
+        while (port_ > 0 && !server.is_running()) std::this_thread::yield();
     }
     int Port() const { return port_; }
     std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
+        return "http://" + host_ + ":" + std::to_string(port_) + path;
     }
 
 private:
+    std::string host_;
     int port_ = -1;
     std::thread thread_;
 };

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWebEnginePage>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -94,10 +95,37 @@ class TestMapPage : public QObject {
 private:
     std::unique_ptr<TestFixture> fixture_;
     LoopbackHttpServer http_;
+    // Other origins on loopback: another port, another address (also the tile server).
+    LoopbackHttpServer otherPort_;
+    LoopbackHttpServer otherAddress_;
+    std::atomic<int> elsewhere_ = 0;  // requests that reached another origin, tiles aside
+    std::atomic<int> tiles_ = 0;
     std::mutex mutex_;
     int status_ = 200;
     std::string body_;
     int viewRequests_ = 0;  // those of the browser view, not of discovery's fetches
+    std::string location_;  // where /moved, and /view-moved for the view, redirect to
+
+    // Configures the map page at path of the test server, with the extra ini lines; its URL.
+    QString Configure(const QString& path, const QByteArray& extra = {}) {
+        const QString url = QString::fromStdString(http_.Url(path.toStdString()));
+        fixture_->Write("um_config.ini",
+                        "[UM_CONFIG]\r\nDEFAULT_IP_0=" + url.toLatin1() + "\r\n" + extra);
+        theApp().LoadConfig();
+        return url;
+    }
+    // The servers' "host:port" in place of @HOME@, @OTHER_PORT@ and @OTHER_ADDRESS@; the
+    // others' with this run's first path segment.
+    QString Bases(QString text) const {
+        for (const auto& [name, url] : {std::pair{"@HOME@", http_.Url("")},
+                                        {"@OTHER_PORT@", otherPort_.Url(Token())},
+                                        {"@OTHER_ADDRESS@", otherAddress_.Url(Token())}})
+            text.replace(name, QString::fromStdString(url).mid(7));
+        return text;
+    }
+    // Other test runs on this machine may reach a port that was free when they chose it: only
+    // requests on this run's paths count.
+    static std::string Token() { return "/run" + std::to_string(getpid()); }
 
 private slots:
     void initTestCase() {
@@ -111,8 +139,26 @@ private slots:
                     r.set_header("WWW-Authenticate", "Basic realm=\"camera\"");
                 r.set_content(body_, "text/html");
             });
+        http_.server.Get("/(view-)?moved", [this](const httplib::Request& request, auto& r) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (request.path == "/view-moved" &&
+                request.get_header_value("User-Agent") == "Qent Software HTTP Retriever 1.0")
+                r.set_content(body_, "text/html");
+            else
+                r.set_redirect(location_);
+        });
         http_.Start();
         QVERIFY(http_.Port() > 0);
+        // They answer 404 to anything, and count what reaches them.
+        for (LoopbackHttpServer* other : {&otherPort_, &otherAddress_}) {
+            other->server.set_logger([this](const httplib::Request& request, const auto&) {
+                if (request.path.starts_with(Token() + "/"))
+                    ++(request.path.starts_with(Token() + "/tiles/") ? tiles_ : elsewhere_);
+            });
+        }
+        otherPort_.Start();
+        otherAddress_.Start("127.0.0.2");
+        QVERIFY(otherPort_.Port() > 0 && otherAddress_.Port() > 0);
     }
 
     void init() {
@@ -122,6 +168,8 @@ private slots:
         status_ = 200;
         body_ = kRecorderPage;
         viewRequests_ = 0;
+        elsewhere_ = 0;
+        tiles_ = 0;
     }
     void cleanup() {
         SetConnectionProbe({});
@@ -294,6 +342,81 @@ private slots:
         std::lock_guard<std::mutex> lock(mutex_);
         QCOMPARE(viewRequests_ > 0, configuredUrlTried);
         QVERIFY(fixture_->messages.isEmpty());
+    }
+
+    // Discovery and the view reach the configured server alone: a redirect is followed only
+    // within its scheme, host and port (else our own page is shown, which fetches its tiles and
+    // nothing else), and nothing a page tries reaches another origin. History.log names what
+    // was refused.
+    void reachesOnlyItsServer_data() {
+        QTest::addColumn<QString>("path");      // of the configured URL
+        QTest::addColumn<QString>("location");  // where /moved redirects to
+        QTest::addColumn<QString>("attempt");   // run in the page shown
+        QTest::addColumn<QString>("logged");    // a History.log line; @TO@ is the location
+        QTest::addColumn<QString>("shown");
+        const QString refused = "IP @URL@ redirects to @TO@: not followed!";
+        const QString blocked = "Map page request to @TO@ blocked!";
+        const QString home = "http://@HOME@/zavomap.html", ours = kBundledMapPage;
+        const QString away = "http://@OTHER_ADDRESS@/x?lat=25.03";
+        QTest::newRow("redirect on the server") << "/moved" << home << "" << kFound << home;
+        QTest::newRow("redirect to another port")
+            << "/moved"
+            << "http://@OTHER_PORT@/zavomap.html"
+            << "fetch('" + away + "').catch(String)" << refused << ours;
+        QTest::newRow("redirect to another scheme") << "/moved"
+                                                    << "https://@HOME@/zavomap.html"
+                                                    << "" << refused << ours;
+        QTest::newRow("the view alone redirected") << "/view-moved"
+                                                   << "http://@OTHER_ADDRESS@/zavomap.html"
+                                                   << "" << blocked << ours;
+        QTest::newRow("fetch") << "/zavomap.html" << away
+                               << "fetch('@TO@', {mode: 'no-cors'}).catch(String)" << blocked
+                               << home;
+        QTest::newRow("redirected fetch")
+            << "/zavomap.html"
+            << "http://@OTHER_PORT@/x"
+            << "fetch('/moved', {mode: 'no-cors'}).catch(String)" << blocked << home;
+        QTest::newRow("web socket") << "/zavomap.html"
+                                    << "ws://@OTHER_PORT@/x"
+                                    << "new WebSocket('@TO@')" << blocked << home;
+        QTest::newRow("frame") << "/zavomap.html" << away
+                               << "var f = document.createElement('iframe'); f.src = '@TO@';"
+                                  "document.body.appendChild(f)"
+                               << blocked << home;
+        QTest::newRow("navigation")
+            << "/zavomap.html" << away << "location.href = '@TO@'" << blocked << home;
+    }
+    void reachesOnlyItsServer() {
+        QFETCH(QString, path);
+        QFETCH(QString, location);
+        QFETCH(QString, attempt);
+        QFETCH(QString, logged);
+        QFETCH(QString, shown);
+        location = Bases(location);
+        shown = Bases(shown);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            location_ = location.toStdString();
+        }
+        const QString url = Configure(
+            path, Bases("TILE_URL=http://@OTHER_ADDRESS@/tiles/{z}/{x}/{y}.png\r\n").toLatin1());
+        SetConnectionProbe([] { return true; });
+        CMapDlg dlg;
+        dlg.resize(640, 420);
+        dlg.show();
+        CMapBridge bridge;
+        bridge.StartMap(&dlg);
+        const auto page = [&] { return bridge.View()->url().adjusted(QUrl::RemoveQuery); };
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.PageLoaded() && page() == QUrl(shown), 15000);
+        if (shown == kBundledMapPage)
+            QTRY_VERIFY_WITH_TIMEOUT(tiles_ > 0, 10000);
+        Eval(bridge.View()->page(), Bases(attempt).replace("@TO@", location) + "; 0");
+        QTest::qWait(300);  // what got out would have arrived by now
+        QCOMPARE(page(), QUrl(shown));
+        QCOMPARE(elsewhere_.load(), 0);
+        logged.replace("@URL@", url).replace("@TO@", location);
+        QVERIFY2(HistoryWithoutTimes(*fixture_).contains("\t" + logged.toLatin1() + "\r\n"),
+                 qPrintable(logged));
     }
 
     // While discovery waits on a server that never answers, the window goes on answering; closing

@@ -140,6 +140,42 @@ private slots:
         for (const QString& t : taken) QCOMPARE(fx_->Read(t), QByteArray("kept"));
     }
 
+    // A route keeps its shape at street level: the trip keeps each corner and the far end of a
+    // dead end driven out and back, and leaves out the points in between, which lie on the
+    // lines drawn.
+    void routeKeepsItsCorners_data() {
+        QTest::addColumn<int>("blocks");  // of a grid of streets, after the dead end
+        QTest::newRow("dead end") << 0;
+        QTest::newRow("a long drive through a grid") << 80;
+    }
+    void routeKeepsItsCorners() {
+        QFETCH(int, blocks);
+        const QPoint east(10, 0), north(0, 10);                  // 0.001 minute a second
+        QList<QPair<QPoint, int>> legs{{east, 20}, {-east, 8}};  // direction, seconds
+        for (int block = 0; block < blocks; ++block)
+            legs += {{north, 8}, {east * (block % 2 ? 1 : -1), 37}};
+        QList<QPoint> at{{300, 0}};  // in 0.0001 minute east and north of 25 03'N 121 30'E
+        QList<QPoint> kept{at[0]};
+        for (const auto& [step, seconds] : legs) {
+            for (int i = 0; i < seconds; ++i) at.append(at.back() + step);
+            kept.append(at.back());
+        }
+        QByteArray log;
+        for (int i = 0; i < at.size(); ++i) {
+            log += QString::asprintf(
+                       "$GPGGA,%02d%02d%02d.00,2503.%04d,N,12130.%04d,E,1,08,0.9,"
+                       "10.0,M,0,M,,*00\r\n$GSENSOR,10,-20,1000\r\n",
+                       i / 3600, i / 60 % 60, i % 60, at[i].y(), at[i].x())
+                       .toLatin1();
+        }
+        const TripLog trip = LoadTripLog(fx_->Write("route.nmea", log).toStdString());
+        QList<QPoint> route;
+        for (const auto& [lat, lon] : trip.route)
+            route.append(
+                QPoint(qRound(((lon - 121) * 60 - 30) * 1e4), qRound(((lat - 25) * 60 - 3) * 1e4)));
+        QCOMPARE(route, kept);
+    }
+
     // Rows of a clip and its log count once; the trip follows a log rewritten since.
     void tripSummaryOverTwoLogs() {
         fx_->Write("a.nmea", JoltedLog(3, {1}));
@@ -154,11 +190,6 @@ private slots:
                  "entries: 3\nvalid fixes: 3\nduration: 0:00:03\ndistance: 0.004 km\n"
                  "max speed: 50.0 km/h\npeak acceleration: 1.166 g\nharsh events: 1\n"
                  "bump events: 0\n");
-        // Long routes are thinned for the overview, from their first point to their last.
-        const TripLog day = LoadTripLog(fx_->Write("day.nmea", CameraLog(4001)).toStdString());
-        QCOMPARE(day.route.size(), size_t{1335});  // every third of 4001, and the last
-        QCOMPARE(day.route.front()[0], 25.05);
-        QCOMPARE(day.route.back()[0], 25 + 3.4 / 60);  // second 4000 reads "2503.4000"
 
         fx_->Write("b.nmea", JoltedLog(2, {}));
         emit qobject_cast<QTreeWidget*>(GetDlgItem(form_.get(), 1155))
