@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "map/route_shape.h"
+
 class CJSCallDoc;
 class CJSCallView;
 
@@ -35,8 +37,6 @@ struct MapEvent {
     std::string utc;
 };
 
-// A route as positions in decimal degrees, latitude first.
-using MapRoute = std::vector<std::array<double, 2>>;
 
 class CMapBridge {
 public:

@@ -197,12 +197,7 @@ void PlaybackSession::DrawRoute() {
     CMapCalls& map = parts_.map;
     if (!map.PageLoaded() || track_.First() == nullptr)
         return;
-    for (const TrackEntry* e : track_.entries) {
-        if (e->sample.valid > 0) {
-            const Degrees at(e->sample);
-            map.AddPolyLinePoint(at.lat, at.lon);
-        }
-    }
+    for (const auto& [lat, lon] : track_.route) map.AddPolyLinePoint(lat, lon);
     map.DrawPolyLine();
     // The map centres on the second shown, even when it has no fix.
     const TrackEntry* at = track_.At(std::max(shown_, 0));
@@ -227,8 +222,7 @@ void PlaybackSession::PlayPause() {
                 (track_.First() != nullptr && VersionOf(track_.source.path) != track_.version)) {
                 // Not opened yet (a row chosen by a click), or its log changed since. A clip
                 // without a log starts at once, without messages; data of its own joins it.
-                const bool quietClip =
-                    ChooseTrackSource(path).kind == TrackSourceKind::kClip;
+                const bool quietClip = ChooseTrackSource(path).kind == TrackSourceKind::kClip;
                 StartOpen(quietClip ? AfterLoad::Nothing : AfterLoad::Play, quietClip);
                 if (!quietClip)
                     return;

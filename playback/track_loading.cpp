@@ -27,7 +27,18 @@ LoadedTrack LoadRowTrack(const std::string& row, const std::string& analysisPath
     loaded.whyNone = std::move(sourced.why_none);
     loaded.unreadable = std::move(sourced.unreadable);
     loaded.notes = std::move(sourced.notes);
-    for (TrackEntry* e = loaded.first.get(); e != nullptr; e = e->next) loaded.entries.push_back(e);
+    MapRoute route;
+    for (TrackEntry* e = loaded.first.get(); e != nullptr; e = e->next) {
+        loaded.entries.push_back(e);
+        if (e->sample.valid > 0) {
+            double lat = 0;
+            double lon = 0;
+            NmeaToDegrees(e->sample.lat, e->sample.lon, &lat, &lon);
+            route.push_back({lat, lon});
+        }
+    }
+    // A day's route is many points for the page; those it cannot show are left out here.
+    loaded.route = SimplifyRoute(route);
     if (progress != nullptr)
         progress->store(1000);
     return loaded;

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "map/route_shape.h"
 #include "telemetry/track_source.h"
 #include "track/track_sample.h"
 
@@ -33,6 +34,7 @@ struct LoadedTrack {
     FileVersion version;
     TrackPtr first;                    // null when the source gave no entries
     std::vector<TrackEntry*> entries;  // by index
+    MapRoute route;                    // its valid positions, as the map draws them
     int analysisResult = 0;
     std::string whyNone;             // when first is null: why, in one line
     std::string unreadable;          // why the source's file could not be read; "" when it was

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "map/map_bridge.h"
+#include "map/route_shape.h"
 #include "track/track_outputs.h"
 
 // What the trip keeps of one log.
@@ -21,12 +22,9 @@ struct TripLog {
     TrackSummary summary;  // with its driving events at the default thresholds
 };
 
-// Loads a log without writing anything anywhere; safe on any thread.
+// Loads the track of a source (a log, a .gps file or a clip) without writing anything
+// anywhere; safe on any thread.
 TripLog LoadTripLog(const std::string& path);
-
-// The route less the points that lie within a quarter of a pixel of the line through the
-// others at the map page's deepest zoom: the same line at every zoom, with every turn.
-MapRoute SimplifyRoute(const MapRoute& route);
 
 // Several logs as one: counts and distances add up, speed and acceleration take the largest.
 TrackSummary CombineSummaries(const std::vector<TrackSummary>& parts);

@@ -12,6 +12,7 @@
 
 #include "app/message.h"
 #include "playback/control_form.h"
+#include "telemetry/track_source.h"
 #include "track/track.h"
 #include "trip/events_panel.h"
 #include "trip/evidence_still.h"
@@ -42,22 +43,22 @@ CTripTools::CTripTools(CControlForm& form, QWidget* window)
     // Rows come one at a time: the trip follows once the list has settled.
     listChanged_->setSingleShot(true);
     listChanged_->setInterval(0);
-    connect(listChanged_, &QTimer::timeout, this, [this] { trip_.SetLogs(ListedLogs()); });
+    connect(listChanged_, &QTimer::timeout, this, [this] { trip_.SetLogs(ListedSources()); });
     connect(&form, &CControlForm::ListChanged, listChanged_, qOverload<>(&QTimer::start));
 }
 
 CTripTools::~CTripTools() = default;
 
-std::vector<std::string> CTripTools::ListedLogs() const {
-    std::vector<std::string> logs;
-    for (const std::string& path : form_.Recordings().RowPaths()) {
-        const std::string log = LogPathFor(path, KindOfFile(path));
+std::vector<std::string> CTripTools::ListedSources() const {
+    std::vector<std::string> sources;
+    for (const std::string& row : form_.Recordings().RowPaths()) {
+        const std::string source = ChooseTrackSource(row).path;
         std::error_code error;
-        if (!log.empty() && std::filesystem::is_regular_file(log, error) &&
-            std::find(logs.begin(), logs.end(), log) == logs.end())
-            logs.push_back(log);
+        if (std::filesystem::is_regular_file(source, error) &&
+            std::find(sources.begin(), sources.end(), source) == sources.end())
+            sources.push_back(source);
     }
-    return logs;
+    return sources;
 }
 
 void CTripTools::OnRecordingOpened() {
@@ -84,7 +85,7 @@ void CTripTools::OnRecordingOpened() {
     }
     form_.Map().ShowEvents(marks);
     // The current route changed; a log written since is loaded again.
-    trip_.SetLogs(ListedLogs());
+    trip_.SetLogs(ListedSources());
 }
 
 void CTripTools::ShowTripRoutes() {

@@ -37,8 +37,8 @@ public:
     QString TripSummaryText() const;
 
 private:
-    // The logs of the list's rows, each once, in row order.
-    std::vector<std::string> ListedLogs() const;
+    // Where the tracks of the list's rows come from, each once, in row order.
+    std::vector<std::string> ListedSources() const;
     // Shows the events of the recording opened, or none when it gave no track.
     void OnRecordingOpened();
     void ShowTripRoutes();
