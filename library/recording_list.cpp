@@ -20,6 +20,7 @@
 
 #include "app/app_state.h"
 #include "app/history_log.h"
+#include "telemetry/track_source.h"
 #include "track/track.h"
 
 namespace {
@@ -69,10 +70,12 @@ std::string NameOf(const std::string& path) {
 const QList<FileFilter>& RecordingFileFilters() {
     static const QList<FileFilter> filters{
         {QStringLiteral("MOV Files (*.mov)"), {AnyCase("mov")}},
+        {QStringLiteral("MP4 Files (*.mp4)"), {AnyCase("mp4")}},
         {QStringLiteral("TS Files (*.ts)"), {AnyCase("ts")}},
         {QStringLiteral(" NMEA Files (*.nmea)"), {AnyCase("nmea")}},
-        {QStringLiteral("ALL Files (*.mov;*.ts;*.nmea)"),
-         {AnyCase("mov"), AnyCase("ts"), AnyCase("nmea")}},
+        {QStringLiteral("GPS Files (*.gps)"), {AnyCase("gps")}},
+        {QStringLiteral("ALL Files (*.mov;*.mp4;*.ts;*.nmea;*.gps)"),
+         {AnyCase("mov"), AnyCase("mp4"), AnyCase("ts"), AnyCase("nmea"), AnyCase("gps")}},
     };
     return filters;
 }
@@ -123,7 +126,7 @@ QStringList DroppedPaths(const QMimeData* data) {
 
 FileKind KindOfFile(const std::string& path) {
     const int type = FileTypeFromExtension(path.c_str());
-    return type >= 1 && type <= 3 ? static_cast<FileKind>(type) : FileKind::Unknown;
+    return type >= 1 && type <= 5 ? static_cast<FileKind>(type) : FileKind::Unknown;
 }
 
 const char* FileTypeText(FileKind kind) {
@@ -134,6 +137,10 @@ const char* FileTypeText(FileKind kind) {
             return "TS";
         case FileKind::Nmea:
             return "NMEA";
+        case FileKind::Mp4:
+            return "MP4";
+        case FileKind::Gps:
+            return "GPS";
         case FileKind::Unknown:
             break;
     }
@@ -179,8 +186,8 @@ QStringList OneRowPerDrive(const QStringList& paths) {
     std::unordered_set<std::string> playedByClips;
     for (const QString& path : paths) {
         const std::string p = path.toStdString();
-        if (const FileKind kind = KindOfFile(p); IsClip(kind))
-            playedByClips.insert(LogPathFor(p, kind));
+        if (IsClip(KindOfFile(p)))
+            playedByClips.insert(ChooseTrackSource(p).path);
     }
     QStringList rows;
     for (const QString& path : paths) {

@@ -44,16 +44,17 @@ QStringList DroppedPaths(const QMimeData* data);
 
 // The kinds of file FileTypeFromExtension tells apart, by its results; its 0 and -1 (no
 // extension) are both Unknown.
-enum class FileKind { Unknown = 0, Mov = 1, Ts = 2, Nmea = 3 };
+enum class FileKind { Unknown = 0, Mov = 1, Ts = 2, Nmea = 3, Mp4 = 4, Gps = 5 };
 FileKind KindOfFile(const std::string& path);
 inline bool IsClip(FileKind kind) {
-    return kind == FileKind::Mov || kind == FileKind::Ts;
+    return kind == FileKind::Mov || kind == FileKind::Ts || kind == FileKind::Mp4;
 }
+// A file of a camera's GPS and G-sensor data that a list row plays on its own.
 inline bool IsLog(FileKind kind) {
-    return kind == FileKind::Nmea;
+    return kind == FileKind::Nmea || kind == FileKind::Gps;
 }
 
-// "MOV", "TS", "NMEA" for the known kinds, "UNKNOW" otherwise.
+// "MOV", "TS", "NMEA", "MP4", "GPS" for the known kinds, "UNKNOW" otherwise.
 const char* FileTypeText(FileKind kind);
 
 // A file's last-write time as seconds since 1970 (UTC); 0 when it cannot be read.
@@ -68,7 +69,7 @@ std::string FormatListDate(int64_t fileTime);
 // row is its own log; other kinds have none ("").
 std::string LogPathFor(const std::string& path, FileKind kind);
 
-// The paths with one row per drive: a log that a clip among them plays with (LogPathFor) is
+// The paths with one row per drive: a log (.nmea or .gps) that a clip among them plays with is
 // left out, as the clip's row plays both. The order is kept.
 QStringList OneRowPerDrive(const QStringList& paths);
 

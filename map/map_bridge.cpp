@@ -41,10 +41,22 @@ QString Json(const QJsonArray& value) {
 }
 }  // namespace
 
+namespace {
+std::string TileTemplate() {
+    return ReadProfileString("UM_CONFIG", "TILE_URL", "", theApp().ConfigFile("um_config.ini"));
+}
+}  // namespace
+
+std::vector<std::string> MapServers() {
+    std::vector<std::string> servers(theApp().mapUrls.begin(), theApp().mapUrls.end());
+    if (std::string tiles = TileTemplate(); !tiles.empty())
+        servers.push_back(std::move(tiles));
+    return servers;
+}
+
 QUrl BundledMapPageUrl() {
     QUrl url(QString::fromLatin1(kBundledMapPage));
-    const std::string tiles =
-        ReadProfileString("UM_CONFIG", "TILE_URL", "", theApp().ConfigFile("um_config.ini"));
+    const std::string tiles = TileTemplate();
     if (!tiles.empty())
         url.setQuery(QStringLiteral("tiles=") +
                      QString::fromLatin1(QUrl::toPercentEncoding(QString::fromStdString(tiles))));

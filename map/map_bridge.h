@@ -37,7 +37,6 @@ struct MapEvent {
     std::string utc;
 };
 
-
 class CMapBridge {
 public:
     CMapBridge();
@@ -105,3 +104,6 @@ private:
 // Our own page, with the tile source configured as TILE_URL in um_config.ini (none: a plain
 // grid under the route).
 QUrl BundledMapPageUrl();
+
+// The servers the map view may reach: the configured map pages and the tile server.
+std::vector<std::string> MapServers();

@@ -11,8 +11,8 @@
 namespace {
 constexpr char kHelp[] =
     "Usage: vantrail [OPTION]... [FILE|FOLDER]...\n"
-    "Play vehicle-camera recordings: clips (.mov, .ts) with the .nmea log of the same name\n"
-    "beside them.\n"
+    "Play vehicle-camera recordings: clips (.mov, .mp4, .ts) with the .nmea or .gps log of the\n"
+    "same name beside them, or the GPS and G-sensor data inside them.\n"
     "\n"
     "The clips and logs given, and those in each FOLDER given, fill the recording list as\n"
     "if they were dropped on it, and the first row plays. A folder's log that a clip of the\n"
@@ -90,7 +90,8 @@ QStringList CollectRecordings(const QStringList& paths, QStringList* skipped) {
         } else if (IsRecording(path)) {
             recordings << info.absoluteFilePath();
         } else {
-            *skipped << QStringLiteral("%1: not a clip or log (.mov, .ts, .nmea)").arg(path);
+            *skipped
+                << QStringLiteral("%1: not a clip or log (.mov, .mp4, .ts, .nmea, .gps)").arg(path);
         }
     }
     return recordings;

@@ -10,6 +10,8 @@
 #include "app/app_state.h"
 #include "app/message.h"
 #include "instruments/instrument_font.h"
+#include "map/browser_engine.h"
+#include "map/map_bridge.h"
 #include "playback/control_form.h"
 #include "shell/command_line.h"
 #include "shell/instance_check.h"
@@ -80,6 +82,9 @@ int RunVantrail(QApplication& application, const QStringList& paths) {
     SetMessageHandler(ShowMessageBox);
     RegisterInstrumentFont();
     theApp().InitModulePaths();
+    // The map view reaches the servers configured now and nothing else.
+    theApp().LoadConfig();
+    ConfineBrowserEngine(MapServers());
 
     // Listening from here on, later starts wait in the backlog until the window takes them.
     CInstanceServer server;

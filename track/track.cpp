@@ -9,8 +9,8 @@
 #include <ctime>
 #include <new>
 
-#include "track/sentence_framing.h"
 #include "track/regular_file.h"
+#include "track/sentence_framing.h"
 #include "track/sentence_parser.h"
 #include "track/text_line_reader.h"
 #include "track/track_arena.h"
@@ -242,5 +242,9 @@ int FileTypeFromExtension(const char* path) {
         return 2;
     if (std::strcmp(ext, "NMEA") == 0 || std::strcmp(ext, "nmea") == 0)
         return 3;
+    if (std::strcmp(ext, "MP4") == 0 || std::strcmp(ext, "mp4") == 0)
+        return 4;
+    if (std::strcmp(ext, "GPS") == 0 || std::strcmp(ext, "gps") == 0)
+        return 5;
     return 0;
 }

@@ -33,7 +33,7 @@ TrackEntry* FindSample(TrackEntry* first, int32_t index);
 // NMEA form (degrees x 100 + minutes) to decimal degrees; the sign carries through.
 void NmeaToDegrees(double lat, double lon, double* lat_degrees, double* lon_degrees);
 
-// 1 MOV/mov, 2 TS/ts, 3 NMEA/nmea, 0 other, -1 no path or no point.
+// 1 MOV/mov, 2 TS/ts, 3 NMEA/nmea, 4 MP4/mp4, 5 GPS/gps, 0 other, -1 no path or no point.
 int FileTypeFromExtension(const char* path);
 
 // Every field zero, the date and time from the UTC clock, valid 0, fix_mode 1.

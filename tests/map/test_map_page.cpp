@@ -14,6 +14,7 @@
 
 #include "app/app_state.h"
 #include "loopback.h"
+#include "map/browser_engine.h"
 #include "map/js_call_doc.h"
 #include "map/js_call_view.h"
 #include "map/map_bridge.h"
@@ -159,6 +160,9 @@ private slots:
         otherPort_.Start();
         otherAddress_.Start("127.0.0.2");
         QVERIFY(otherPort_.Port() > 0 && otherAddress_.Port() > 0);
+        // As the player does, from the servers it is configured with: its map page and tiles.
+        ConfineBrowserEngine({http_.Url("/zavomap.html"),
+                              Bases("http://@OTHER_ADDRESS@/tiles/{z}/{x}/{y}.png").toStdString()});
     }
 
     void init() {

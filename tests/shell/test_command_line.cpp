@@ -64,7 +64,7 @@ private slots:
         QVERIFY(dir.mkpath("cam/sub") && dir.mkpath("cam/empty") && dir.mkpath("cam/day"));
         for (const char* name :
              {"a.MOV", "b.nmea", "c.ts", "clip.Mov", "notes.txt", "sub/R1.nmea", "sub/R1.MOV",
-              "sub/readme", "empty/x.mp4", "day/r1.mov", "day/r1.nmea", "day/R2.TS", "day/R2.nmea",
+              "sub/readme", "empty/x.avi", "day/r1.mov", "day/r1.nmea", "day/R2.TS", "day/R2.nmea",
               "day/R3.nmea", "day/R4.MOV", "day/R5.MOV", "day/R5.NMEA"})
             QVERIFY(QFile(dir.filePath(QStringLiteral("cam/") + name)).open(QIODevice::WriteOnly));
     }
@@ -128,8 +128,8 @@ private slots:
             << QStringList{"cam/nope.MOV: no such file or folder"};
         QTest::newRow("not clips or logs, as a drop")
             << QStringList{"cam/notes.txt", "cam/clip.Mov"} << QStringList{}
-            << QStringList{"cam/notes.txt: not a clip or log (.mov, .ts, .nmea)",
-                           "cam/clip.Mov: not a clip or log (.mov, .ts, .nmea)"};
+            << QStringList{"cam/notes.txt: not a clip or log (.mov, .mp4, .ts, .nmea, .gps)",
+                           "cam/clip.Mov: not a clip or log (.mov, .mp4, .ts, .nmea, .gps)"};
         QTest::newRow("folder without clips or logs")
             << QStringList{"cam/empty"} << QStringList{}
             << QStringList{"cam/empty: no clips or logs in this folder"};

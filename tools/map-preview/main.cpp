@@ -65,6 +65,7 @@ int main(int argc, char* argv[]) {
 
     theApp().InitModulePaths();
     theApp().LoadConfig();
+    ConfineBrowserEngine(MapServers());
     CMapBridge map;
     CMapDlg window;
     QObject::connect(&window, &CMapDlg::StartMapRequested, [&] { map.StartMap(&window); });
