@@ -74,31 +74,45 @@ private slots:
             QVERIFY(QFile(dir.filePath(QStringLiteral("cam/") + name)).open(QIODevice::WriteOnly));
     }
 
-    // Answered without a display: the toolkit is not started for them.
+    // Answered without a display: the toolkit is not started for them. A start that needs
+    // a window and has none says so in one line.
     void answersWithoutAWindow_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
+        QTest::addColumn<QByteArray>("display");
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vantrail [OPTION]..."
-                              << "";
+                              << "" << QByteArray();
         QTest::newRow("short help after a path")
             << QStringList{"a.MOV", "-h"} << 0 << "Usage: vantrail [OPTION]..."
-            << "";
+            << "" << QByteArray();
         QTest::newRow("version") << QStringList{"--version"} << 0
-                                 << QString("vantrail %1\n").arg(kVantrailVersion) << "";
+                                 << QString("vantrail %1\n").arg(kVantrailVersion) << ""
+                                 << QByteArray();
         QTest::newRow("unknown option")
             << QStringList{"--play", "a.MOV"} << 2 << ""
-            << "vantrail: unknown option '--play'\nTry 'vantrail --help' for more information.\n";
+            << "vantrail: unknown option '--play'\nTry 'vantrail --help' for more information.\n"
+            << QByteArray();
+        QTest::newRow("no display") << QStringList{"a.MOV"} << 1 << ""
+                                    << "vantrail: no display: DISPLAY is not set\n"
+                                    << QByteArray();
+        QTest::newRow("a display that does not answer")
+            << QStringList{"a.MOV"} << 1 << ""
+            << "vantrail: no display: cannot open the X display ':987'\n"
+            << QByteArray(":987");
     }
     void answersWithoutAWindow() {
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QString, out);
         QFETCH(QString, err);
+        QFETCH(QByteArray, display);
         const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
         qunsetenv("QT_QPA_PLATFORM");
+        qputenv("DISPLAY", display);
         const ToolRun run = RunPlayer(args);
+        qunsetenv("DISPLAY");
         qputenv("QT_QPA_PLATFORM", platform);
         QCOMPARE(run.status, exitCode);
         QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.startsWith(out.toUtf8()),
