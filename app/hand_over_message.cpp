@@ -55,19 +55,19 @@ HandOverReader::State HandOverReader::Refuse(const char* why) {
 }
 
 void HandOverReader::EndField() {
-    std::string field = std::move(field_);
-    field_.clear();
     switch (field_kind_) {
         case Field::Magic:
-            if (field != kMagic) {
+            if (field_ != kMagic) {
                 Refuse("not a hand-over message");
                 return;
             }
+            field_.clear();
             field_kind_ = Field::Size;
             field_bytes_ = kNumberBytes;
             return;
         case Field::Size:
-            body_left_ = ReadNumber(field);
+            body_left_ = ReadNumber(field_);
+            field_.clear();
             if (body_left_ > kHandOverMaxBytes - kHeaderBytes) {
                 Refuse("longer than a hand-over may be");
                 return;
@@ -75,7 +75,8 @@ void HandOverReader::EndField() {
             break;
         case Field::Length:
             body_left_ -= kNumberBytes;
-            field_bytes_ = ReadNumber(field);
+            field_bytes_ = ReadNumber(field_);
+            field_.clear();
             if (field_bytes_ == 0 || field_bytes_ > body_left_) {
                 Refuse(field_bytes_ == 0 ? "an empty path" : "a path runs past the message's end");
                 return;
@@ -84,12 +85,13 @@ void HandOverReader::EndField() {
             field_.reserve(field_bytes_);
             return;
         case Field::Path:
-            if (field.front() != '/' || field.find('\0') != std::string::npos) {
+            if (field_[0] != '/' || field_.find('\0') != std::string::npos) {
                 Refuse("a path that is not absolute or holds a NUL byte");
                 return;
             }
-            body_left_ -= static_cast<uint32_t>(field.size());
-            paths_.push_back(std::move(field));
+            body_left_ -= static_cast<uint32_t>(field_.size());
+            paths_.push_back(field_);
+            field_.clear();
             break;
     }
     // After the size or a path: the next path's length, or the end.
