@@ -11,7 +11,6 @@
 
 #include "app/app_state.h"
 #include "app/format.h"
-#include "app/hand_over_message.h"
 #include "app/history_log.h"
 #include "app/message.h"
 #include "app/profile.h"
@@ -115,64 +114,6 @@ private slots:
         QVERIFY(theApp().SaveFolderPath());
         QCOMPARE(fx_->Read("um_config.ini"),
                  QByteArray("[UM_CONFIG]\nFOLDER_PATH=/media/cam 1/100%\n"));
-    }
-
-    // A hand-over message read whole and a byte at a time ends alike; paths the receiver
-    // could take for something else are refused.
-    void handOverMessage_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("state");  // HandOverReader::State
-        QTest::addColumn<QStringList>("paths");
-        const auto message = [](const QByteArray& body) {
-            const char size[] = {0, 0, char(body.size() >> 8), char(body.size())};
-            return "VTH1" + QByteArray(size, 4) + body;
-        };
-        const auto path = [](const QByteArray& p) {
-            return QByteArray("\0\0\0", 3) + char(p.size()) + p;
-        };
-        const int complete = int(HandOverReader::State::Complete);
-        const int refused = int(HandOverReader::State::Refused);
-        const QByteArray two = path("/c/R1.MOV") + path("/c/caf\xc3\xa9.nmea");
-        QTest::newRow("two paths")
-            << message(two) << complete << QStringList{"/c/R1.MOV", "/c/caf\u00e9.nmea"};
-        QTest::newRow("no paths") << message({}) << complete << QStringList{};
-        QTest::newRow("cut short")
-            << message(two).chopped(1) << int(HandOverReader::State::Reading) << QStringList{};
-        QTest::newRow("bytes after it") << message(two) + "x" << refused << QStringList{};
-        QTest::newRow("relative path") << message(path("c/R1.MOV")) << refused << QStringList{};
-        QTest::newRow("NUL in a path")
-            << message(path(QByteArray("/c/R1\0.MOV", 10))) << refused << QStringList{};
-        QTest::newRow("empty path") << message(path("") + path("/a")) << refused << QStringList{};
-        QTest::newRow("path past the end")
-            << message(path("/c/R1.MOV").chopped(2)) << refused << QStringList{};
-        QTest::newRow("length past the end")
-            << message(path("/a") + QByteArray(2, '\0')) << refused << QStringList{};
-    }
-    void handOverMessage() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, state);
-        QFETCH(QStringList, paths);
-        HandOverReader whole;
-        HandOverReader pieces;
-        QCOMPARE(int(whole.Feed(bytes.toStdString())), state);
-        for (const char c : bytes) pieces.Feed(std::string_view(&c, 1));
-        QCOMPARE(int(pieces.Current()), state);
-        QCOMPARE(pieces.Paths(), whole.Paths());
-        if (state != int(HandOverReader::State::Complete))
-            return;
-        QStringList got;
-        for (const std::string& p : whole.Paths()) got << QString::fromStdString(p);
-        QCOMPARE(got, paths);
-        QCOMPARE(EncodeHandOver(whole.Paths()), bytes.toStdString());
-    }
-
-    // The sender keeps to the size the receiver takes.
-    void handOverLimit() {
-        const std::string fits(kHandOverMaxBytes - 12, '/');
-        HandOverReader reader;
-        QCOMPARE(reader.Feed(EncodeHandOver({fits}).value_or("")), HandOverReader::State::Complete);
-        QVERIFY(!EncodeHandOver({fits, "/"}));
-        QVERIFY(!EncodeHandOver({fits + "/"}));
     }
 
     void historyLine_data() {

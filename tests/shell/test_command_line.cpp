@@ -9,8 +9,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <unistd.h>
-
 #include "app/app_state.h"
 #include "app/message.h"
 #include "playback/control_form.h"
@@ -174,30 +172,6 @@ private slots:
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.startsWith("vantrail: another instance is running: "), run.err);
         QCOMPARE(run.err.count('\n'), 1);
-    }
-
-    // A file where the socket's folder goes costs the hand-over, not the player.
-    void startsWhenTheSocketFolderIsNotPrivate() {
-        const QTemporaryDir tmp;
-        QVERIFY(QFile(tmp.filePath(QStringLiteral("vantrail-%1").arg(geteuid())))
-                    .open(QIODevice::WriteOnly));
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-        qunsetenv("XDG_RUNTIME_DIR");
-        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
-        bool shown = false;
-        QTimer::singleShot(0, this, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* dialog = qobject_cast<CVantrailDlg*>(w)) {
-                    shown = true;
-                    dialog->reject();
-                }
-        });
-        const int status = RunVantrail(*qApp, {});
-        qunsetenv("TMPDIR");
-        qputenv("XDG_RUNTIME_DIR", runtime);
-        SetMessageHandler({});
-        QCOMPARE(status, 0);
-        QVERIFY(shown);
     }
 
     // The first start opens its files and plays the first; a later start hands its files to
