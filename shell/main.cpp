@@ -1,5 +1,7 @@
 #include <QApplication>
 
+#include <cstdio>
+
 #include "map/browser_engine.h"
 #include "shell/command_line.h"
 #include "shell/render_backend.h"
@@ -12,6 +14,10 @@ int main(int argc, char* argv[]) {
     if (command.action != CommandLine::Action::Run)
         return AnswerCommandLine(command);
 
+    if (const std::string why = NoDisplayReason(); !why.empty()) {
+        std::fprintf(stderr, "vantrail: no display: %s\n", why.c_str());
+        return 1;
+    }
     ChooseRenderBackend();
     PrepareBrowserEngine();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -83,6 +83,19 @@ bool IsSoftwareRenderer(std::string_view renderer) {
     });
 }
 
+std::string NoDisplayReason() {
+    if (!OnX11() || std::getenv("WAYLAND_DISPLAY") != nullptr)
+        return {};
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0')
+        return "DISPLAY is not set";
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return std::string("cannot open the X display '") + name + "'";
+    XCloseDisplay(display);
+    return {};
+}
+
 std::optional<std::string> ProbeGlRenderer() {
     const char* displayName = std::getenv("DISPLAY");
     if (!displayName || !*displayName)

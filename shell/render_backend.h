@@ -16,6 +16,11 @@ bool IsSoftwareRenderer(std::string_view renderer);
 // OpenGL; nullopt when there is no X display to ask.
 std::optional<std::string> ProbeGlRenderer();
 
+// Why the player can show no window, found before Qt would abort over it: on X11 (the
+// platform unless QT_QPA_PLATFORM names another, and no Wayland display is given) DISPLAY
+// unset or naming a display that does not answer. Empty when there is a display.
+std::string NoDisplayReason();
+
 // Before the QApplication is made: where OpenGL is software or absent, selects Qt Quick's
 // software scene graph and no OpenGL integration for X11; with a real GPU keeps both. A
 // user's own QT_QUICK_BACKEND or QT_XCB_GL_INTEGRATION is kept; only the X11 platform is

@@ -30,19 +30,21 @@ void Complain(const QString& text) {
 
 // Opening a recording draws its route only on a page that has completed, so the files of
 // the command line wait for the map page; discovery gives up within seconds and then our
-// own page loads.
-void OpenWhenMapIsReady(CVantrailDlg& dialog, const QStringList& recordings) {
+// own page loads. They open in turn with those handed over meanwhile.
+void OpenWhenMapIsReady(CVantrailDlg& dialog, CInstanceServer& server,
+                        const QStringList& recordings) {
     constexpr int kPollMs = 100;
     constexpr int kLongestWaitMs = 15000;
     auto* poll = new QTimer(&dialog);
     poll->setInterval(kPollMs);
-    QObject::connect(poll, &QTimer::timeout, &dialog,
-                     [&dialog, poll, recordings, deadline = QDeadlineTimer(kLongestWaitMs)] {
-                         if (!dialog.ControlForm()->Map().PageLoaded() && !deadline.hasExpired())
-                             return;
-                         poll->deleteLater();
-                         dialog.OpenPaths(recordings);
-                     });
+    QObject::connect(
+        poll, &QTimer::timeout, &dialog,
+        [&dialog, &server, poll, recordings, deadline = QDeadlineTimer(kLongestWaitMs)] {
+            if (!dialog.ControlForm()->Map().PageLoaded() && !deadline.hasExpired())
+                return;
+            poll->deleteLater();
+            server.Deliver(recordings);
+        });
     poll->start();
 }
 
@@ -59,9 +61,14 @@ int RunVantrail(QApplication& application, const QStringList& paths) {
     const QStringList recordings = CollectRecordings(paths, &skipped);
     for (const QString& line : skipped) Complain(line);
 
-    const QString serverName = InstanceServerName();
     QString why;
-    switch (HandOverPaths(serverName, recordings, &why)) {
+    const QString serverName = InstanceServerName(&why);
+    HandOver handOver = HandOver::NoInstance;
+    if (serverName.isEmpty())
+        Complain(QStringLiteral("files cannot be handed over between starts: %1").arg(why));
+    else
+        handOver = HandOverPaths(serverName, recordings, &why);
+    switch (handOver) {
         case HandOver::Delivered:
             return 0;
         case HandOver::Failed:
@@ -74,8 +81,10 @@ int RunVantrail(QApplication& application, const QStringList& paths) {
         // Its window came forward, but it takes no files.
         if (recordings.isEmpty())
             return 0;
-        Complain(QStringLiteral("another instance is running and does not listen on %1")
-                     .arg(serverName));
+        Complain(serverName.isEmpty()
+                     ? QStringLiteral("another instance is running")
+                     : QStringLiteral("another instance is running and does not listen on %1")
+                           .arg(serverName));
         return 1;
     }
 
@@ -88,7 +97,7 @@ int RunVantrail(QApplication& application, const QStringList& paths) {
 
     // Listening from here on, later starts wait in the backlog until the window takes them.
     CInstanceServer server;
-    if (!server.Listen(serverName, &why))
+    if (!serverName.isEmpty() && !server.Listen(serverName, &why))
         Complain(QStringLiteral("later starts cannot hand files over: %1").arg(why));
     CVantrailDlg dialog;
     QObject::connect(&server, &CInstanceServer::PathsReceived, &dialog,
@@ -98,7 +107,7 @@ int RunVantrail(QApplication& application, const QStringList& paths) {
                              dialog.OpenPaths(handed);
                      });
     if (!recordings.isEmpty())
-        OpenWhenMapIsReady(dialog, recordings);
+        OpenWhenMapIsReady(dialog, server, recordings);
 
     if (dialog.exec() == QDialog::Rejected)
         theApp().SaveFolderPath();

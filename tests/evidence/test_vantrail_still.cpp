@@ -64,8 +64,10 @@ private slots:
         QFETCH(QString, log);
         QFETCH(int, second);
         QFETCH(int, frame);
+        // Nothing but the picture, also without a runtime folder for the toolkit to find.
+        qunsetenv("XDG_RUNTIME_DIR");
         const ToolRun run = Still(args);
-        QVERIFY2(run.status == 0, run.err.constData());
+        QVERIFY2(run.status == 0 && run.err.isEmpty(), run.err.constData());
         QVERIFY(!QFile::exists(Path("bin/out_nmea.txt")));
 
         const QImage still(Path("still.png"));

@@ -33,6 +33,11 @@ ToolRun RunPlayer(const QStringList& args) {
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
+QString ServerName() {
+    QString why;
+    return InstanceServerName(&why);
+}
+
 // The names in the form's list once it plays path; none if it never does.
 QStringList RowsOncePlaying(CControlForm* form, const QString& path) {
     const auto playing = [&] {
@@ -69,31 +74,45 @@ private slots:
             QVERIFY(QFile(dir.filePath(QStringLiteral("cam/") + name)).open(QIODevice::WriteOnly));
     }
 
-    // Answered without a display: the toolkit is not started for them.
+    // Answered without a display: the toolkit is not started for them. A start that needs
+    // a window and has none says so in one line.
     void answersWithoutAWindow_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err");
+        QTest::addColumn<QByteArray>("display");
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vantrail [OPTION]..."
-                              << "";
+                              << "" << QByteArray();
         QTest::newRow("short help after a path")
             << QStringList{"a.MOV", "-h"} << 0 << "Usage: vantrail [OPTION]..."
-            << "";
+            << "" << QByteArray();
         QTest::newRow("version") << QStringList{"--version"} << 0
-                                 << QString("vantrail %1\n").arg(kVantrailVersion) << "";
+                                 << QString("vantrail %1\n").arg(kVantrailVersion) << ""
+                                 << QByteArray();
         QTest::newRow("unknown option")
             << QStringList{"--play", "a.MOV"} << 2 << ""
-            << "vantrail: unknown option '--play'\nTry 'vantrail --help' for more information.\n";
+            << "vantrail: unknown option '--play'\nTry 'vantrail --help' for more information.\n"
+            << QByteArray();
+        QTest::newRow("no display") << QStringList{"a.MOV"} << 1 << ""
+                                    << "vantrail: no display: DISPLAY is not set\n"
+                                    << QByteArray();
+        QTest::newRow("a display that does not answer")
+            << QStringList{"a.MOV"} << 1 << ""
+            << "vantrail: no display: cannot open the X display ':987'\n"
+            << QByteArray(":987");
     }
     void answersWithoutAWindow() {
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QString, out);
         QFETCH(QString, err);
+        QFETCH(QByteArray, display);
         const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
         qunsetenv("QT_QPA_PLATFORM");
+        qputenv("DISPLAY", display);
         const ToolRun run = RunPlayer(args);
+        qunsetenv("DISPLAY");
         qputenv("QT_QPA_PLATFORM", platform);
         QCOMPARE(run.status, exitCode);
         QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.startsWith(out.toUtf8()),
@@ -151,7 +170,7 @@ private slots:
 
     void handOverFailsWhenTheInstanceDoesNotTakeThePaths() {
         QLocalServer mute;
-        QVERIFY(mute.listen(InstanceServerName()));
+        QVERIFY(mute.listen(ServerName()));
         connect(&mute, &QLocalServer::newConnection, &mute, [&] {
             while (QLocalSocket* s = mute.nextPendingConnection()) s->abort();
         });
@@ -190,7 +209,7 @@ private slots:
         QCOMPARE(laterRows, (QStringList{"REC0003.nmea", "REC0001.MOV"}));
         // The listening socket goes with the player.
         QLocalSocket probe;
-        probe.connectToServer(InstanceServerName());
+        probe.connectToServer(ServerName());
         QVERIFY(!probe.waitForConnected(1000));
     }
 };

@@ -107,6 +107,13 @@ int ParseArguments(int argc, char** argv, Options& options) {
     return 0;
 }
 
+// The tool's output is its own lines: the toolkit's notes (a missing XDG_RUNTIME_DIR, say)
+// tell its user nothing. Only what would end the run gets through.
+void ToolkitMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        (void)std::fprintf(stderr, "vantrail-still: %s\n", qUtf8Printable(text));
+}
+
 // The sample of one second of a recording's track, if it has it. *expected says whether it
 // should have: a log or .gps file gave the track, or the clip's telemetry gave one at all.
 // *unreadable says why a log or .gps file that exists was not read.
@@ -158,6 +165,7 @@ int main(int argc, char** argv) {
         return Failure(frame.error);
 
     // Text needs the toolkit's fonts, not a display.
+    qInstallMessageHandler(ToolkitMessage);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const QGuiApplication app(argc, argv);
