@@ -1,5 +1,6 @@
 #include "shell/video_page.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 
@@ -16,6 +17,8 @@ constexpr int kSizingBorder = 4;  // pixels along the right and bottom edges
 CVideoPage::CVideoPage(QWidget* parent) : CBitmapDialog(parent), anchors_(this) {
     setWindowFlags(Qt::Widget);
     setMouseTracking(true);
+    // A click on the picture gives the page the playback keys.
+    setFocusPolicy(Qt::ClickFocus);
     if (const auto tmpl = LoadDialogTemplate(kVideoPageTemplate)) {
         resize(tmpl->PixelSize());
         CreateDialogControls(this, *tmpl);
@@ -98,4 +101,15 @@ void CVideoPage::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         dragging_ = {};
     CBitmapDialog::mouseReleaseEvent(event);
+}
+
+void CVideoPage::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !EdgesAt(event->position().toPoint()))
+        emit FullScreenRequested();
+    event->accept();
+}
+
+void CVideoPage::keyPressEvent(QKeyEvent* event) {
+    // Not a dialog's keys: Escape would hide the page.
+    QWidget::keyPressEvent(event);
 }
