@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
+#include <QPointer>
+#include <QTimer>
 
 #include "playback/control_form.h"
 
@@ -57,6 +59,15 @@ void CPlaybackCommands::Watch(QWidget* widget) {
 
 bool CPlaybackCommands::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::OtherFocusReason) {
+        // Another recording marks its row and focuses the list; the keys stay here. The user
+        // moves the focus by mouse, tab or window instead, with other reasons.
+        QTimer::singleShot(0, watched, [w = QPointer(qobject_cast<QWidget*>(watched))] {
+            if (w != nullptr && w->isVisible())
+                w->setFocus();
+        });
+    }
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
         return QObject::eventFilter(watched, event);
     const KeyCommand* command = CommandFor(*static_cast<QKeyEvent*>(event));
