@@ -1,13 +1,23 @@
 #include "shell/full_screen_view.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QResizeEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "playback/playback_session.h"
 #include "playback/video_window.h"
+
+namespace {
+// The caption's letters grow with the screen, from a readable least size.
+constexpr int kCaptionLeastPx = 14;
+constexpr int kScreenLinesPerCaption = 60;
+}  // namespace
 
 CFullScreenView::CFullScreenView(PlaybackSession& session, QWidget* parent)
     : QWidget(parent, Qt::Window),
@@ -52,4 +62,15 @@ void CFullScreenView::mouseDoubleClickEvent(QMouseEvent* event) {
 void CFullScreenView::closeEvent(QCloseEvent* event) {
     event->ignore();
     emit CloseRequested();
+}
+
+void CFullScreenView::contextMenuEvent(QContextMenuEvent* event) {
+    emit MenuRequested(event->globalPos());
+}
+
+void CFullScreenView::resizeEvent(QResizeEvent* event) {
+    QFont font = caption_->font();
+    font.setPixelSize(std::max(kCaptionLeastPx, height() / kScreenLinesPerCaption));
+    caption_->setFont(font);
+    QWidget::resizeEvent(event);
 }

@@ -22,11 +22,15 @@ signals:
     void LeaveRequested();
     // The window manager asks this window to close: the player is to close.
     void CloseRequested();
+    // The main window's menu, at a global position.
+    void MenuRequested(const QPoint& at);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ShowCaption();

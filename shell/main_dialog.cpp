@@ -163,6 +163,10 @@ void CVantrailDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CVantrailDlg::contextMenuEvent(QContextMenuEvent* event) {
+    ShowMenu(event->globalPos());
+}
+
+void CVantrailDlg::ShowMenu(const QPoint& at) {
     // X11 gives applications no window menu of their own; the about item lives here.
     QMenu menu(this);
     commands_->AddMenuItems(menu);
@@ -173,7 +177,7 @@ void CVantrailDlg::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(tr("Keys..."), this, &CVantrailDlg::ShowKeys);
     if (const QString text = LoadResourceString(kAboutString); !text.isEmpty())
         menu.addAction(text, this, &CVantrailDlg::ShowAboutBox);
-    menu.exec(event->globalPos());
+    menu.exec(at);
 }
 
 void CVantrailDlg::ShowKeys() {
@@ -221,6 +225,7 @@ void CVantrailDlg::SetFullScreen(bool on) {
         connect(fullScreenView_, &CFullScreenView::LeaveRequested, this,
                 [this] { SetFullScreen(false); });
         connect(fullScreenView_, &CFullScreenView::CloseRequested, this, &QWidget::close);
+        connect(fullScreenView_, &CFullScreenView::MenuRequested, this, &CVantrailDlg::ShowMenu);
     }
     picture->ShowFramesIn(fullScreenView_->Picture());
     // On the screen of the main window, also where no window manager places it.

@@ -54,6 +54,7 @@ private:
     void InitDialog();
     void Wire();
     void PlaceBesideVideoPage(QSize page);
+    void ShowMenu(const QPoint& at);
 
     QSize screenSize_;
     QIcon icon_;

@@ -1,5 +1,6 @@
 #include "shell/video_page.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -112,4 +113,9 @@ void CVideoPage::mouseDoubleClickEvent(QMouseEvent* event) {
 void CVideoPage::keyPressEvent(QKeyEvent* event) {
     // Not a dialog's keys: Escape would hide the page.
     QWidget::keyPressEvent(event);
+}
+
+void CVideoPage::contextMenuEvent(QContextMenuEvent* event) {
+    // The main window's menu, not a dialog's own.
+    event->ignore();
 }
