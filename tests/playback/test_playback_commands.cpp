@@ -78,8 +78,6 @@ private slots:
         QTest::newRow("left: 5 s back") << Keys{Qt::Key_Left} << false << "15000 x1 vol10 a.MOV";
         QTest::newRow("shift right: 1 s on")
             << Keys{shift | Qt::Key_Right} << false << "21000 x1 vol10 a.MOV";
-        QTest::newRow("shift left: 1 s back")
-            << Keys{shift | Qt::Key_Left} << false << "19000 x1 vol10 a.MOV";
         QTest::newRow("period: a frame on")
             << Keys{Qt::Key_Period} << false << "20066 x1 vol10 a.MOV";
         QTest::newRow("comma: a frame back")
@@ -87,16 +85,12 @@ private slots:
         QTest::newRow("brackets: slower, faster")
             << Keys{Qt::Key_BracketLeft, Qt::Key_BracketLeft, Qt::Key_BracketRight} << false
             << "20000 x1/2 vol10 a.MOV";
-        QTest::newRow("faster stops at 8")
-            << Keys(6, Qt::Key_BracketRight) << false << "20000 x8 vol10 a.MOV";
         QTest::newRow("m mutes") << Keys{Qt::Key_M} << false << "20000 x1 vol0 a.MOV";
         QTest::newRow("m again: sound back")
             << Keys{Qt::Key_M, Qt::Key_M} << false << "20000 x1 vol10 a.MOV";
         // The list takes the focus on each change; the page keeps the keys.
         QTest::newRow("page down twice")
             << Keys{Qt::Key_PageDown, Qt::Key_PageDown} << false << "playing x1 vol10 b.nmea";
-        QTest::newRow("page up wraps")
-            << Keys{Qt::Key_PageUp} << false << "playing x1 vol10 b.nmea";
         QTest::newRow("ctrl right: none of ours")
             << Keys{Qt::ControlModifier | Qt::Key_Right} << false << "20000 x1 vol10 a.MOV";
         QTest::newRow("the form swallows space")
@@ -139,14 +133,9 @@ private slots:
         QCOMPARE(items.size(), 3);
         for (QAction* frameItem : {items[1], items[2]}) QCOMPARE(frameItem->isEnabled(), paused);
         const QList<QAction*> speeds = items[0]->menu()->actions();
-        QStringList labels, checked;
-        for (QAction* a : speeds) {
-            labels << a->text();
-            if (a->isChecked())
-                checked << a->text();
-        }
-        QCOMPARE(labels, (QStringList{"x1/4", "x1/2", "x1", "x2", "x4", "x8"}));
-        QCOMPARE(checked, QStringList{"x1"});
+        QString shown;  // the checked one starred
+        for (QAction* a : speeds) shown += (a->isChecked() ? "*" : "") + a->text() + ' ';
+        QCOMPARE(shown, QString("x1/4 x1/2 *x1 x2 x4 x8 "));
         auto* bar = qobject_cast<CSegmentBar*>(Item(CTransportPanel::kSpeedBar));
         if (fromMenu)
             speeds[choice]->trigger();
@@ -156,7 +145,7 @@ private slots:
         QCOMPARE(bar->Current(), choice);
         QVERIFY(qobject_cast<QLabel*>(Item(CTransportPanel::kTimeText))
                     ->text()
-                    .endsWith("  " + labels[choice]));
+                    .endsWith("  " + speeds[choice]->text()));
     }
 };
 
