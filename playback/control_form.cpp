@@ -17,6 +17,7 @@
 #include "instruments/speedo_meter.h"
 #include "skin/dialog_template.h"
 #include "skin/pro_slider_ctrl.h"
+#include "skin/segment_bar.h"
 #include "skin/skin_button.h"
 
 namespace {
@@ -74,6 +75,8 @@ void CControlForm::CreateControls() {
             return new CSpeedoMeter(parent);
         if (is({P::kPositionSlider, P::kVolumeSlider}))
             return new CProSliderCtrl(parent);
+        if (c.id == P::kSpeedBar)
+            return new CSegmentBar(parent);
         if (!is({P::kPlayButton, P::kPrevButton, P::kNextButton, P::kStopButton, P::kSelectButton,
                  P::kSpeakerButton}))
             return nullptr;
@@ -98,6 +101,11 @@ void CControlForm::CreateControls() {
             label->setPalette(p);
             label->setAutoFillBackground(false);
         }
+    }
+    // The speed, when the time shows it, goes to a second line beside the speed bar.
+    if (auto* time = qobject_cast<QLabel*>(GetDlgItem(this, P::kTimeText))) {
+        time->setWordWrap(true);
+        time->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
 }
 
@@ -126,10 +134,20 @@ void CControlForm::Wire() {
         s->SeekPercent(position->value());
     });
     CProSliderCtrl* volume = transport_->VolumeSlider();
-    connect(volume, &CProSliderCtrl::ReleasedCapture, this, [volume, s] {
-        volume->SetDrawPos(volume->value());
+    connect(volume, &CProSliderCtrl::ReleasedCapture, this, [this, volume, s] {
+        transport_->VolumeMoved();
         s->SetVolumeLevel(volume->value());
     });
+    onClick(P::kSpeakerButton, [this] { ToggleMute(); });
+    connect(transport_->SpeedBar(), &CSegmentBar::Chosen, s,
+            [s](int index) { s->SetRate(PlaybackSession::kRates[index]); });
+    // The speed holds across recordings; whoever changes it, the bar shows it.
+    connect(s, &PlaybackSession::ClockChanged, this,
+            [this, s] { transport_->ShowRate(s->Rate()); });
+}
+
+void CControlForm::ToggleMute() {
+    session_->SetVolumeLevel(transport_->ToggleMute());
 }
 
 QRect CControlForm::FreeRoom() const {

@@ -30,6 +30,8 @@ public:
     void SetVideoWindow(CVideoWindow* window) { transport_->SetVideoWindow(window); }
     // The room under the G-sensor chart that no control of the form uses.
     QRect FreeRoom() const;
+    // The speaker button: mutes, or gives the sound back at the level it had.
+    void ToggleMute();
 
 signals:
     // The form's size changed to width w after it was first shown.

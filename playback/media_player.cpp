@@ -114,6 +114,10 @@ struct CMediaPlayer::Shared {
     unsigned generation = 0;
     std::atomic<int64_t> firstFrameNs{-1};
     std::atomic<int64_t> frameNs{0};
+    // Pausing prerolls the frame after the one on screen, while the position stays in the one
+    // on screen: that frame is not shown, so that picture and position agree (a frame step
+    // then moves the picture by one, and a still saves the frame seen).
+    std::atomic<bool> skipPreroll{false};
 
     static GstFlowReturn OnSample(GstAppSink* sink, gpointer data, bool preroll) {
         Shared* self = static_cast<std::shared_ptr<Shared>*>(data)->get();
@@ -121,6 +125,10 @@ struct CMediaPlayer::Shared {
             preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
         if (sample == nullptr)
             return GST_FLOW_OK;
+        if (preroll && self->skipPreroll.exchange(false)) {
+            gst_sample_unref(sample);
+            return GST_FLOW_OK;
+        }
         const int64_t at = StreamTime(sample);
         int64_t unknown = -1;
         if (at >= 0)
@@ -283,6 +291,8 @@ int CMediaPlayer::TogglePause() {
         return 1;
     playing_ = !playing_;
     state_ = playing_ ? MediaState::Running : MediaState::Paused;
+    // Before its first frame a clip prerolls that frame, which is shown.
+    shared_->skipPreroll = !playing_ && startNs_ >= 0;
     gst_element_set_state(pipeline_, playing_ ? GST_STATE_PLAYING : GST_STATE_PAUSED);
     return 1;
 }
@@ -312,6 +322,7 @@ void CMediaPlayer::SeekToMs(int64_t ms) {
 void CMediaPlayer::SeekPipeline(int64_t ms) {
     // Accurate: decoded from the key frame before, so the frame shown is the one at ms.
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    shared_->skipPreroll = false;
     gst_element_seek(pipeline_, rate_, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
                      startNs_ + std::max<int64_t>(ms, 0) * GST_MSECOND, GST_SEEK_TYPE_NONE,
                      GST_CLOCK_TIME_NONE);

@@ -31,14 +31,12 @@ struct Degrees {
     double lon = 0;
 };
 
-std::string RateText(double rate) {
-    if (rate == 1)
-        return {};
-    return rate < 1 ? FormatText("  x1/%d", static_cast<int>(std::lround(1 / rate)))
-                    : FormatText("  x%d", static_cast<int>(std::lround(rate)));
-}
-
 }  // namespace
+
+std::string RateLabel(double rate) {
+    return rate < 1 ? FormatText("x1/%d", static_cast<int>(std::lround(1 / rate)))
+                    : FormatText("x%d", static_cast<int>(std::lround(rate)));
+}
 
 std::string FormatPlayTime(int64_t position, int64_t duration) {
     auto h = [](int64_t s) { return static_cast<unsigned>((s / 3600) % 60); };
@@ -308,7 +306,8 @@ int64_t PlaybackSession::LengthMs() const {
 }
 
 std::string PlaybackSession::TimeText() const {
-    return FormatPlayTime(clockMs_ / 1000, LengthMs() / 1000) + RateText(rate_);
+    const std::string time = FormatPlayTime(clockMs_ / 1000, LengthMs() / 1000);
+    return rate_ == 1 ? time : time + "  " + RateLabel(rate_);
 }
 
 void PlaybackSession::ShowClock() {
@@ -429,9 +428,12 @@ void PlaybackSession::SeekMs(int64_t ms) {
     Follow(ms, true);
 }
 
+bool PlaybackSession::CanStepFrames() const {
+    return state_ != PlaybackState::Playing && ClipIsClock();
+}
+
 void PlaybackSession::StepFrames(int frames) {
-    if (state_ == PlaybackState::Playing || !IsClipRow() || !player_ ||
-        player_->GetMediaState() == MediaState::Stopped)
+    if (!CanStepFrames())
         return;
     seekTargetMs_ = player_->StepFrames(frames);
     seekSettle_.start();

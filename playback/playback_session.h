@@ -22,6 +22,8 @@
 
 // "%02u:%02u:%02u / %02u:%02u:%02u" of a position and a duration in seconds; hours mod 60.
 std::string FormatPlayTime(int64_t position, int64_t duration);
+// A speed as the player shows it: "x1/4", "x1/2", "x1", "x2", ...
+std::string RateLabel(double rate);
 
 enum class PlaybackState { Stopped = 0, Paused = 1, Playing = 2 };
 
@@ -112,6 +114,8 @@ public:
     void SkipMs(int64_t deltaMs);
     // Paused clip: one frame on (1) or back (-1), exactly.
     void StepFrames(int frames);
+    // A clip is loaded and paused, so that StepFrames moves it.
+    bool CanStepFrames() const;
     // One of kRates; it holds for the recordings that follow.
     void SetRate(double rate);
     // The next speed of kRates up (faster) or down.

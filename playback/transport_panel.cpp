@@ -3,8 +3,12 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include <algorithm>
+#include <iterator>
+
 #include "skin/dialog_template.h"
 #include "skin/pro_slider_ctrl.h"
+#include "skin/segment_bar.h"
 #include "skin/skin_button.h"
 
 namespace {
@@ -20,8 +24,10 @@ constexpr ButtonImages kOtherButtons[] = {
     {P::kNextButton, 1200, 1198, 1201, 0, 0, 1199},
     {P::kStopButton, 1208, 1206, 1209, 0, 0, 1207},
     {P::kSelectButton, 1212, 1210, 1213, 0, 0, 1211},
-    {P::kSpeakerButton, 1215, 1215, 1215, 0, 1215, 1214},
 };
+constexpr ButtonImages kSpeakerLook{P::kSpeakerButton, 1215, 1215, 1215, 0, 1215, 1214};
+constexpr ButtonImages kMutedLook{P::kSpeakerButton, 1220, 1220, 1220, 0, 1220, 1214};
+constexpr int kFullVolume = 10;
 
 void ApplyImages(QWidget* form, const ButtonImages& i) {
     if (auto* button = qobject_cast<CSkinButton*>(GetDlgItem(form, i.id)))
@@ -41,14 +47,45 @@ CTransportPanel::CTransportPanel(QWidget* form)
     : form_(form),
       playButton_(qobject_cast<CSkinButton*>(GetDlgItem(form, kPlayButton))),
       positionSlider_(qobject_cast<CProSliderCtrl*>(GetDlgItem(form, kPositionSlider))),
-      volumeSlider_(qobject_cast<CProSliderCtrl*>(GetDlgItem(form, kVolumeSlider))) {
+      volumeSlider_(qobject_cast<CProSliderCtrl*>(GetDlgItem(form, kVolumeSlider))),
+      speedBar_(qobject_cast<CSegmentBar*>(GetDlgItem(form, kSpeedBar))) {
     SetRange(positionSlider_, 100, 0);
-    SetRange(volumeSlider_, 10, 10);
+    SetRange(volumeSlider_, kFullVolume, kFullVolume);
+    QStringList labels;
+    for (double rate : PlaybackSession::kRates) labels << QString::fromStdString(RateLabel(rate));
+    speedBar_->SetLabels(labels);
+    ShowRate(1);
 }
 
 void CTransportPanel::SetButtonImages() {
     SetPlayLook(false);
     for (const ButtonImages& images : kOtherButtons) ApplyImages(form_, images);
+    ShowSpeaker();
+}
+
+void CTransportPanel::ShowRate(double rate) {
+    const auto* rates = std::begin(PlaybackSession::kRates);
+    const auto* at = std::find(rates, std::end(PlaybackSession::kRates), rate);
+    speedBar_->SetCurrent(at == std::end(PlaybackSession::kRates) ? -1
+                                                                  : static_cast<int>(at - rates));
+}
+
+void CTransportPanel::ShowSpeaker() {
+    ApplyImages(form_, volumeSlider_->value() == 0 ? kMutedLook : kSpeakerLook);
+}
+
+void CTransportPanel::VolumeMoved() {
+    volumeSlider_->SetDrawPos(volumeSlider_->value());
+    ShowSpeaker();
+}
+
+int CTransportPanel::ToggleMute() {
+    const int level = volumeSlider_->value();
+    const int next = level > 0 ? 0 : levelBeforeMute_ > 0 ? levelBeforeMute_ : kFullVolume;
+    levelBeforeMute_ = level;
+    volumeSlider_->setValue(next);
+    VolumeMoved();
+    return next;
 }
 
 void CTransportPanel::SetPlayLook(bool pause) {

@@ -166,16 +166,30 @@ QImage VideoFrameImage(const QVideoFrame& frame) {
 CVideoWindow::CVideoWindow(QWidget* parent) : QWidget(parent), sink_(new QVideoSink(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(sink_, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
-        frame_ = frame;
-        image_ = QImage();
-        update();
+        (target_ != nullptr ? target_.data() : this)->TakeFrame(frame);
     });
 }
 
-void CVideoWindow::Clear() {
-    frame_ = QVideoFrame();
+void CVideoWindow::TakeFrame(const QVideoFrame& frame) {
+    frame_ = frame;
     image_ = QImage();
     update();
+}
+
+void CVideoWindow::Clear() {
+    TakeFrame(QVideoFrame());
+    if (target_ != nullptr)
+        target_->Clear();
+}
+
+void CVideoWindow::ShowFramesIn(CVideoWindow* target) {
+    if (target == this)
+        target = nullptr;
+    if (target != nullptr)
+        target->TakeFrame(frame_);
+    else if (target_ != nullptr)
+        TakeFrame(target_->frame_);
+    target_ = target;
 }
 
 void CVideoWindow::paintEvent(QPaintEvent*) {

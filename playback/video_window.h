@@ -4,6 +4,7 @@
 // native window of its own, so it lives safely beside the browser view and can be grabbed.
 
 #include <QImage>
+#include <QPointer>
 #include <QVideoFrame>
 #include <QWidget>
 
@@ -23,12 +24,19 @@ public:
     QVideoSink* videoSink() const { return sink_; }
     // Forgets the last frame: the window shows black until the next one.
     void Clear();
+    // While target is set, the frames this window's sink gets are shown there instead (the
+    // full-screen picture), beginning with the one shown here, and this window converts none;
+    // null brings them back here, with target's last frame.
+    void ShowFramesIn(CVideoWindow* target);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void TakeFrame(const QVideoFrame& frame);
+
     QVideoSink* sink_;
+    QPointer<CVideoWindow> target_;
     // The newest frame, converted when it is first painted, so that frames that arrive
     // faster than the window paints are never converted.
     QVideoFrame frame_;

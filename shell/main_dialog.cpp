@@ -1,18 +1,24 @@
 #include "shell/main_dialog.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QQuickWidget>
 #include <QResizeEvent>
 #include <QScreen>
 
+#include "app/message.h"
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
+#include "playback/playback_commands.h"
+#include "playback/video_window.h"
 #include "resources/resource_ids.h"
+#include "shell/full_screen_view.h"
 #include "shell/video_page.h"
 #include "skin/dialog_template.h"
 #include "trip/trip_tools.h"
@@ -25,6 +31,7 @@ constexpr int kIcon = 128;
 constexpr int kBlackBitmap = 218;
 constexpr int kFormWidth = 772;
 constexpr int kLeftColumnReserve = 780;  // the form's width and the gap beside it
+constexpr const char* kFullScreenShortcut = "F11";
 
 QIcon AppIcon() {
     return QIcon(BitmapPath(kIcon));
@@ -79,6 +86,7 @@ void CVantrailDlg::InitDialog() {
 }
 
 void CVantrailDlg::done(int result) {
+    SetFullScreen(false);
     // The player feeds the video page's picture: it stops before any page can go.
     controlForm_->Session().Shutdown();
     CBitmapDialog::done(result);
@@ -90,6 +98,14 @@ void CVantrailDlg::Wire() {
     CVideoPage* page = videoPage_.get();
     form->SetVideoWindow(page->VideoWindow());
     trip_ = new CTripTools(*form, this);
+    commands_ = new CPlaybackCommands(*form, this);
+    commands_->Watch(page);
+    fullScreen_ = new QAction(tr("Full screen"), this);
+    fullScreen_->setShortcut(QKeySequence(QString::fromLatin1(kFullScreenShortcut)));
+    fullScreen_->setShortcutContext(Qt::WindowShortcut);
+    addAction(fullScreen_);
+    connect(fullScreen_, &QAction::triggered, this, [this] { SetFullScreen(!FullScreen()); });
+    connect(page, &CVideoPage::FullScreenRequested, this, [this] { SetFullScreen(true); });
     connect(map, &CMapDlg::StartMapRequested, form, [form, map] { form->Map().StartMap(map); });
     connect(map, &CMapDlg::Resized, form, [form] { form->Map().ResizeMap(); });
     // The form's width leaves the rest of the window to the video page, and the video page's
@@ -160,14 +176,78 @@ void CVantrailDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CVantrailDlg::contextMenuEvent(QContextMenuEvent* event) {
+    ShowMenu(event->globalPos());
+}
+
+void CVantrailDlg::ShowMenu(const QPoint& at) {
     // X11 gives applications no window menu of their own; the about item lives here.
     QMenu menu(this);
+    commands_->AddMenuItems(menu);
+    menu.addAction(fullScreen_);
+    menu.addSeparator();
     trip_->AddMenuItems(menu);
-    if (const QString text = LoadResourceString(kAboutString); !text.isEmpty()) {
-        menu.addSeparator();
+    menu.addSeparator();
+    menu.addAction(tr("Keys..."), this, &CVantrailDlg::ShowKeys);
+    if (const QString text = LoadResourceString(kAboutString); !text.isEmpty())
         menu.addAction(text, this, &CVantrailDlg::ShowAboutBox);
+    menu.exec(at);
+}
+
+void CVantrailDlg::ShowKeys() {
+    const QString keys = tr("Click the video for its keys:\n") + CPlaybackCommands::KeysText() +
+                         kFullScreenShortcut + tr("\tFull screen (or double-click the video)\n") +
+                         tr("Esc\tBack from full screen (or double-click)\n") +
+                         CTripTools::kStillShortcut + tr("\tSave still\n");
+    QString rows;
+    for (const QString& line : keys.split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList cells = line.split(u'\t');
+        rows += cells.size() < 2
+                    ? QStringLiteral("<tr><td colspan=2>%1</td></tr>").arg(cells[0])
+                    : QStringLiteral("<tr><td><b>%1</b>&nbsp;&nbsp;</td><td>%2</td></tr>")
+                          .arg(cells[0].toHtmlEscaped(), cells[1].toHtmlEscaped());
     }
-    menu.exec(event->globalPos());
+    // Not modal: playback goes on while it is open.
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QString::fromLatin1(kAppTitle),
+                        QStringLiteral("<table>%1</table>").arg(rows), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+bool CVantrailDlg::FullScreen() const {
+    return fullScreenView_ != nullptr && fullScreenView_->isVisible();
+}
+
+void CVantrailDlg::SetFullScreen(bool on) {
+    if (on == FullScreen())
+        return;
+    CVideoWindow* picture = videoPage_->VideoWindow();
+    if (!on) {
+        picture->ShowFramesIn(nullptr);
+        fullScreenView_->hide();
+        activateWindow();
+        videoPage_->setFocus();
+        return;
+    }
+    if (fullScreenView_ == nullptr) {
+        fullScreenView_ = new CFullScreenView(controlForm_->Session(), this);
+        commands_->Watch(fullScreenView_);
+        fullScreenView_->addAction(fullScreen_);
+        trip_->AddShortcutsTo(fullScreenView_);
+        connect(fullScreenView_, &CFullScreenView::LeaveRequested, this,
+                [this] { SetFullScreen(false); });
+        connect(fullScreenView_, &CFullScreenView::CloseRequested, this, &QWidget::close);
+        connect(fullScreenView_, &CFullScreenView::MenuRequested, this, &CVantrailDlg::ShowMenu);
+    }
+    picture->ShowFramesIn(fullScreenView_->Picture());
+    // On the screen of the main window, also where no window manager places it.
+    if (const QScreen* where = screen())
+        fullScreenView_->setGeometry(where->geometry());
+    fullScreenView_->showFullScreen();
+    fullScreenView_->raise();
+    fullScreenView_->activateWindow();
+    fullScreenView_->setFocus();
 }
 
 void CVantrailDlg::ShowAboutBox() {

@@ -1,5 +1,7 @@
 #include "shell/video_page.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 
@@ -16,6 +18,8 @@ constexpr int kSizingBorder = 4;  // pixels along the right and bottom edges
 CVideoPage::CVideoPage(QWidget* parent) : CBitmapDialog(parent), anchors_(this) {
     setWindowFlags(Qt::Widget);
     setMouseTracking(true);
+    // A click on the picture gives the page the playback keys.
+    setFocusPolicy(Qt::ClickFocus);
     if (const auto tmpl = LoadDialogTemplate(kVideoPageTemplate)) {
         resize(tmpl->PixelSize());
         CreateDialogControls(this, *tmpl);
@@ -98,4 +102,20 @@ void CVideoPage::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         dragging_ = {};
     CBitmapDialog::mouseReleaseEvent(event);
+}
+
+void CVideoPage::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !EdgesAt(event->position().toPoint()))
+        emit FullScreenRequested();
+    event->accept();
+}
+
+void CVideoPage::keyPressEvent(QKeyEvent* event) {
+    // Not a dialog's keys: Escape would hide the page.
+    QWidget::keyPressEvent(event);
+}
+
+void CVideoPage::contextMenuEvent(QContextMenuEvent* event) {
+    // The main window's menu, not a dialog's own.
+    event->ignore();
 }

@@ -29,12 +29,17 @@ public:
 signals:
     // The page has its new size; the other pages are to follow it.
     void Placed(QSize size);
+    // A double-click on the picture.
+    void FullScreenRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     Qt::Edges EdgesAt(const QPoint& pos) const;

@@ -113,6 +113,10 @@ void CTripTools::AddMenuItems(QMenu& menu) {
     menu.addAction(tr("Trip summary..."), this, &CTripTools::ShowTripSummary);
 }
 
+void CTripTools::AddShortcutsTo(QWidget* window) {
+    window->addAction(still_);
+}
+
 void CTripTools::SaveStill() {
     SaveEvidenceStill(form_.Recordings(), form_.Session());
 }

@@ -30,6 +30,8 @@ public:
 
     // The context menu's items, enabled for what is loaded now.
     void AddMenuItems(QMenu& menu);
+    // The still's shortcut works in that window too.
+    void AddShortcutsTo(QWidget* window);
 
     void SaveStill();
     void ShowTripSummary();

@@ -1,4 +1,5 @@
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -8,6 +9,8 @@
 
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
+#include "playback/video_window.h"
+#include "shell/full_screen_view.h"
 #include "shell/main_dialog.h"
 #include "shell/video_page.h"
 #include "tests/support/fixture.h"
@@ -17,6 +20,27 @@ class TestMainWindow : public QObject {
 
     std::unique_ptr<TestFixture> fx_;
     std::unique_ptr<CVantrailDlg> dlg_;
+
+    // Plays REC0001 through the real player until it runs.
+    void PlayClip() {
+        const QStringList files{fx_->CopySample("REC0001.MOV", "a.MOV"),
+                                fx_->CopySample("REC0001.nmea", "a.nmea")};
+        CControlForm* form = dlg_->ControlForm();
+        form->Recordings().SetFileDialog(
+            [files](QWidget*, const QString&, const auto&) { return files; });
+        form->Recordings().SelectRecordings();
+        form->Recordings().SelectNext();
+        form->Session().OpenRecording();
+        form->Session().PlayPause();
+        const auto player = [form] {
+            return dynamic_cast<CMediaPlayer*>(form->Session().Player());
+        };
+        QTRY_VERIFY(player() != nullptr && player()->DurationKnown() && player()->Running());
+    }
+    static bool ShowsPicture(QWidget* w) {
+        const QImage shot = w->grab().toImage();
+        return QColor(shot.pixel(shot.width() / 8, shot.height() / 2)).lightness() > 40;
+    }
 
     void MakeDialog() {
         dlg_ = std::make_unique<CVantrailDlg>();
@@ -111,35 +135,74 @@ private slots:
         QCOMPARE(moved->geometry(), expected);
     }
 
+    // The clip alone on the screen and back, the main window as it was: its native window,
+    // its pages, the picture's frames and the focus on the video page, which a first click
+    // gave it.
+    void fullScreenInAndOut_data() {
+        QTest::addColumn<bool>("byKey");  // F11 in, Escape out; else double-clicks
+        QTest::newRow("F11 and Escape") << true;
+        QTest::newRow("double-clicks") << false;
+    }
+    void fullScreenInAndOut() {
+        QFETCH(bool, byKey);
+        dlg_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
+        PlayClip();
+        CVideoPage* page = dlg_->VideoPage();
+        QTest::mouseClick(page->VideoWindow(), Qt::LeftButton, {}, QPoint(50, 50));
+        QVERIFY(page->hasFocus());
+        const WId window = dlg_->winId();
+        const QList<QRect> pages{page->geometry(), dlg_->MapWindow()->geometry(),
+                                 dlg_->ControlForm()->geometry()};
+        if (byKey)
+            QTest::keyClick(page, Qt::Key_F11);
+        else
+            QTest::mouseDClick(page->VideoWindow(), Qt::LeftButton, {}, QPoint(50, 50));
+        CFullScreenView* view = dlg_->FullScreenView();
+        QVERIFY(view != nullptr && view->isVisible() && view->isFullScreen());
+        QVERIFY(QTest::qWaitForWindowActive(view));
+        QTRY_VERIFY_WITH_TIMEOUT(ShowsPicture(view->Picture()), 5000);
+        // The caption follows the clock.
+        const QString caption = view->findChild<QLabel*>()->text();
+        QVERIFY(caption.startsWith("a.MOV    00:00:"));
+        QTRY_VERIFY_WITH_TIMEOUT(view->findChild<QLabel*>()->text() != caption, 3000);
+        if (byKey)
+            QTest::keyClick(view, Qt::Key_Escape);
+        else
+            QTest::mouseDClick(view->Picture(), Qt::LeftButton, {}, QPoint(50, 50));
+        QVERIFY(!view->isVisible());
+        QCOMPARE(dlg_->winId(), window);
+        QCOMPARE((QList<QRect>{page->geometry(), dlg_->MapWindow()->geometry(),
+                               dlg_->ControlForm()->geometry()}),
+                 pages);
+        QTRY_VERIFY(page->hasFocus());
+        page->VideoWindow()->Clear();
+        QTRY_VERIFY_WITH_TIMEOUT(ShowsPicture(page->VideoWindow()), 5000);
+    }
+
     // Closing stops the player before the page it plays on goes, whatever it was doing,
     // and the modal run ends with the result that saves the folder.
     void closeWhilePlaying_data() {
-        QTest::addColumn<int>("state");  // 0 playing, 1 paused, 2 stopped
+        QTest::addColumn<int>("state");  // 0 playing, 1 paused, 2 stopped, 3 full screen
         QTest::newRow("playing") << 0;
         QTest::newRow("paused") << 1;
         QTest::newRow("stopped") << 2;
+        QTest::newRow("full screen, closed there") << 3;
     }
     void closeWhilePlaying() {
         QFETCH(int, state);
-        const QStringList files{fx_->CopySample("REC0001.MOV", "a.MOV"),
-                                fx_->CopySample("REC0001.nmea", "a.nmea")};
         for (int i = 0; i < 20; ++i) {
+            PlayClip();
             CControlForm* form = dlg_->ControlForm();
-            form->Recordings().SetFileDialog(
-                [&](QWidget*, const QString&, const auto&) { return files; });
-            form->Recordings().SelectRecordings();
-            form->Recordings().SelectNext();
-            form->Session().OpenRecording();
-            form->Session().PlayPause();
-            const auto player = [form] {
-                return dynamic_cast<CMediaPlayer*>(form->Session().Player());
-            };
-            QTRY_VERIFY(player() != nullptr && player()->DurationKnown() && player()->Running());
             if (state == 1)
                 form->Session().PlayPause();
             if (state == 2)
                 form->Session().StopPlayback(true);
-            QTimer::singleShot(0, dlg_.get(), &QWidget::close);
+            if (state == 3)
+                dlg_->SetFullScreen(true);
+            QWidget* closed =
+                state == 3 ? static_cast<QWidget*>(dlg_->FullScreenView()) : dlg_.get();
+            QTimer::singleShot(0, closed, &QWidget::close);
             QCOMPARE(dlg_->exec(), int(QDialog::Rejected));
             QVERIFY(theApp().SaveFolderPath());
             dlg_.reset();

@@ -57,7 +57,7 @@ private slots:
         QVERIFY(GetDlgItem(&page, 1158)->isVisibleTo(&page));
         QVERIFY(!GetDlgItem(&page, 1175)->isVisibleTo(&page));
         QCOMPARE(qobject_cast<QLabel*>(GetDlgItem(&page, 1171))->text(), QString("custom"));
-        QVERIFY(!GetDlgItem(&page, 1194)->isEnabled());
+        QVERIFY(!GetDlgItem(&page, 1005)->isEnabled());
         auto* folder = qobject_cast<QLineEdit*>(GetDlgItem(&page, 1005));
         QVERIFY(folder->isReadOnly());
         // Disabled, the folder box still reads: light text well above its base.

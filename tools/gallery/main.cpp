@@ -13,6 +13,7 @@
 #include "instruments/instrument_font.h"
 #include "instruments/speedo_meter.h"
 #include "skin/pro_slider_ctrl.h"
+#include "skin/segment_bar.h"
 #include "skin/skin_button.h"
 #include "tools/gallery/sample_track.h"
 
@@ -82,9 +83,20 @@ void Buttons() {
         painter.end();
         Save(row, QStringLiteral("button-%1").arg(QString::fromLatin1(s.name)));
     }
-    CSkinButton speaker;
-    speaker.SetBitmaps(1215, 1215, 1215, 0, 1215, 1214, 0, false, 0);
-    Save(Grab(speaker), QStringLiteral("button-speaker"));
+    for (const auto& [image, name] : {std::pair{1215, "button-speaker"}, {1220, "button-muted"}}) {
+        CSkinButton speaker;
+        speaker.SetBitmaps(image, image, image, 0, image, 1214, 0, false, 0);
+        Save(Grab(speaker), QString::fromLatin1(name));
+    }
+}
+
+// The speed bar as the control form sizes it, the normal speed chosen.
+void SpeedBar() {
+    CSegmentBar bar;
+    bar.resize(230, 20);
+    bar.SetLabels({"x1/4", "x1/2", "x1", "x2", "x4", "x8"});
+    bar.SetCurrent(2);
+    Save(Grab(bar), QStringLiteral("speed-bar"));
 }
 
 void Slider(int width, int max, int pos, const QString& name) {
@@ -147,5 +159,6 @@ int main(int argc, char** argv) {
     Slider(454, 100, 50, QStringLiteral("slider-progress-50"));
     Slider(454, 100, 0, QStringLiteral("slider-progress-0"));
     Slider(60, 10, 10, QStringLiteral("slider-volume-10"));
+    SpeedBar();
     return failed ? 1 : 0;
 }

@@ -369,23 +369,29 @@ void FolderSymbol(QPainter& p) {
     p.drawPath(front);
 }
 
-void SpeakerSymbol(QPainter& p) {
+// Sound waves beside the speaker, or a cross when it is muted.
+void SpeakerSymbol(QPainter& p, bool muted) {
     p.drawPolygon(QPolygonF{{6, 12}, {10, 12}, {15, 7.5}, {15, 22.5}, {10, 18}, {6, 18}});
     QPen wave(p.brush().color(), 1.6, Qt::SolidLine, Qt::RoundCap);
     p.setPen(wave);
     p.setBrush(Qt::NoBrush);
+    if (muted) {
+        p.drawLine(QPointF(18, 11.5), QPointF(24, 18.5));
+        p.drawLine(QPointF(24, 11.5), QPointF(18, 18.5));
+        return;
+    }
     p.drawArc(QRectF(12, 10, 7, 10), -50 * 16, 100 * 16);
     p.drawArc(QRectF(11, 7, 12, 16), -50 * 16, 100 * 16);
 }
 
 // The speaker is a single image used for every state: a plain orange symbol on black.
-QImage SpeakerImage() {
+QImage SpeakerImage(bool muted) {
     QImage image = NewImage(30, 30);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(233, 103, 41));
-    SpeakerSymbol(p);
+    SpeakerSymbol(p, muted);
     return image;
 }
 
@@ -447,6 +453,7 @@ int main(int argc, char** argv) {
         ok = Save(dir, s.first + 3, ButtonImage(s.size, ButtonState::Hover, s.symbol)) && ok;
     }
     ok = Save(dir, 1214, NewImage(30, 30)) && ok;
-    ok = Save(dir, 1215, SpeakerImage()) && ok;
+    ok = Save(dir, 1215, SpeakerImage(false)) && ok;
+    ok = Save(dir, 1220, SpeakerImage(true)) && ok;
     return ok ? 0 : 1;
 }
