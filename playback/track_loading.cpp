@@ -16,8 +16,8 @@ FileVersion VersionOf(const std::string& path) {
 }
 
 LoadedTrack LoadRowTrack(const std::string& row, const std::string& analysisPath,
-                         std::atomic<int>* progress) {
-    SourcedTrack sourced = LoadSourcedTrack(row, analysisPath);
+                         LoadProgress* progress) {
+    SourcedTrack sourced = LoadSourcedTrack(row, analysisPath, progress);
     LoadedTrack loaded;
     loaded.row = row;
     loaded.source = sourced.source;
@@ -39,8 +39,6 @@ LoadedTrack LoadRowTrack(const std::string& row, const std::string& analysisPath
     }
     // A day's route is many points for the page; those it cannot show are left out here.
     loaded.route = SimplifyRoute(route);
-    if (progress != nullptr)
-        progress->store(1000);
     return loaded;
 }
 
@@ -54,10 +52,17 @@ TrackLoader::~TrackLoader() {
     pool_.waitForDone();
 }
 
+void TrackLoader::Drop() {
+    ++ticket_;
+    busy_ = false;
+    progress_->cancelled = true;
+}
+
 void TrackLoader::Start(const std::string& row, const std::string& analysisPath) {
-    const unsigned ticket = ++ticket_;
+    Drop();
+    const unsigned ticket = ticket_;
     busy_ = true;
-    progress_->store(0);
+    progress_ = std::make_shared<LoadProgress>();
     QPointer<TrackLoader> self(this);
     pool_.start([self, ticket, row, analysisPath, progress = progress_] {
         auto loaded =

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QThreadPool>
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -49,10 +48,9 @@ struct LoadedTrack {
 };
 
 // Reads row's track from its source and writes the analysis file (unless analysisPath is
-// empty); safe on any thread. progress, when given, follows the share of the source read,
-// in thousandths.
+// empty); safe on any thread. progress, when given, follows the reading and can stop it.
 LoadedTrack LoadRowTrack(const std::string& row, const std::string& analysisPath,
-                         std::atomic<int>* progress = nullptr);
+                         LoadProgress* progress = nullptr);
 
 class TrackLoader : public QObject {
     Q_OBJECT
@@ -64,21 +62,18 @@ public:
     ~TrackLoader() override;
 
     // Loads row in the background; done follows on this object's thread, unless a later Start
-    // or Drop came first.
+    // or Drop came first. A load under way is given up.
     void Start(const std::string& row, const std::string& analysisPath);
-    // The load under way, if any, will not be reported.
-    void Drop() {
-        ++ticket_;
-        busy_ = false;
-    }
+    // The load under way, if any, is given up and will not be reported.
+    void Drop();
     bool Busy() const { return busy_; }
     // Thousandths of the source read by the load under way.
-    int Progress() const { return progress_->load(); }
+    int Progress() const { return progress_->Permille(); }
 
 private:
     Done done_;
     QThreadPool pool_;
     unsigned ticket_ = 0;
     bool busy_ = false;
-    std::shared_ptr<std::atomic<int>> progress_ = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<LoadProgress> progress_ = std::make_shared<LoadProgress>();
 };

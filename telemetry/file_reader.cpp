@@ -8,7 +8,7 @@
 
 #include "track/regular_file.h"
 
-FileReader::FileReader(const std::string& path) {
+FileReader::FileReader(const std::string& path, LoadProgress* progress) : progress_(progress) {
     fd_ = OpenRegularFile(path, &failure_);
     if (fd_ < 0)
         return;
@@ -20,6 +20,8 @@ FileReader::FileReader(const std::string& path) {
         return;
     }
     size_ = static_cast<uint64_t>(st.st_size);
+    if (progress_ != nullptr)
+        progress_->total = size_;
 }
 
 FileReader::~FileReader() {
@@ -28,7 +30,7 @@ FileReader::~FileReader() {
 }
 
 size_t FileReader::ReadSome(uint64_t offset, void* out, size_t n) const {
-    if (fd_ < 0 || offset >= size_)
+    if (fd_ < 0 || offset >= size_ || (progress_ != nullptr && progress_->Cancelled()))
         return 0;
     if (n > size_ - offset)
         n = static_cast<size_t>(size_ - offset);
@@ -43,6 +45,8 @@ size_t FileReader::ReadSome(uint64_t offset, void* out, size_t n) const {
         done += static_cast<size_t>(got);
     }
     bytes_read_ += done;
+    if (progress_ != nullptr)
+        progress_->Read(done);
     return done;
 }
 

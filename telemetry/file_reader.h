@@ -7,10 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "track/load_progress.h"
+
 class FileReader {
 public:
     // Opens path through OpenRegularFile (a FIFO, device or folder is refused); check ok().
-    explicit FileReader(const std::string& path);
+    // progress, when given, counts the bytes read against the file's size; once it is
+    // cancelled every read comes back empty.
+    explicit FileReader(const std::string& path, LoadProgress* progress = nullptr);
     ~FileReader();
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
@@ -41,4 +45,5 @@ private:
     uint64_t size_ = 0;
     std::string failure_;
     mutable uint64_t bytes_read_ = 0;
+    LoadProgress* progress_ = nullptr;
 };

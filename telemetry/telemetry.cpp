@@ -36,9 +36,9 @@ const std::vector<TelemetryFamily>& TelemetryFamilies() {
     return families;
 }
 
-Telemetry ReadTelemetry(const std::string& path) {
+Telemetry ReadTelemetry(const std::string& path, LoadProgress* progress) {
     Telemetry result;
-    const FileReader reader(path);
+    const FileReader reader(path, progress);
     if (!reader.ok()) {
         result.failure = reader.failure();
         return result;

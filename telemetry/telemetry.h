@@ -28,7 +28,8 @@ struct Telemetry {
     std::string failure;
 };
 
-Telemetry ReadTelemetry(const std::string& path);
+// progress, when given, follows the bytes read; cancelled, the reading gives up.
+Telemetry ReadTelemetry(const std::string& path, LoadProgress* progress = nullptr);
 
 // What every row of the table sees of the file.
 struct TelemetrySource {

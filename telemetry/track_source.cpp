@@ -45,14 +45,15 @@ TrackSource ChooseTrackSource(const std::string& recording) {
     return {TrackSourceKind::kClip, recording};
 }
 
-SourcedTrack LoadSourcedTrack(const std::string& recording, const std::string& analysis_path) {
+SourcedTrack LoadSourcedTrack(const std::string& recording, const std::string& analysis_path,
+                              LoadProgress* progress) {
     SourcedTrack loaded;
     loaded.source = ChooseTrackSource(recording);
     const std::string& path = loaded.source.path;
     switch (loaded.source.kind) {
         case TrackSourceKind::kNmeaLog:
-            loaded.first =
-                LoadTrack(path, analysis_path, &loaded.analysis_result, &loaded.unreadable);
+            loaded.first = LoadTrack(path, analysis_path, &loaded.analysis_result,
+                                     &loaded.unreadable, progress);
             if (!loaded.unreadable.empty())
                 loaded.why_none = "cannot read " + path + ": " + loaded.unreadable;
             else if (loaded.first == nullptr)
@@ -62,11 +63,11 @@ SourcedTrack LoadSourcedTrack(const std::string& recording, const std::string& a
         case TrackSourceKind::kClip:
             break;
     }
-    Telemetry telemetry = ReadTelemetry(path);
+    Telemetry telemetry = ReadTelemetry(path, progress);
     loaded.layout = telemetry.layout;
     loaded.notes = std::move(telemetry.notes);
     loaded.first = BuildTrack(SamplesPerSecond(telemetry.points));
-    if (!analysis_path.empty())
+    if (!analysis_path.empty() && (progress == nullptr || !progress->Cancelled()))
         loaded.analysis_result = ExportTrackAnalysis(loaded.first, analysis_path);
     if (loaded.first != nullptr)
         return loaded;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "track/load_progress.h"
 #include "track/track_sample.h"
 
 enum class TrackSourceKind {
@@ -45,4 +46,6 @@ struct SourcedTrack {
 // Reads the chosen source; may take long (a clip without an index is scanned), so the player
 // runs it off the UI thread. Unless analysis_path is empty the track's analysis is written
 // there exactly as LoadTrack writes a log's (ExportTrackAnalysis), an empty track included.
-SourcedTrack LoadSourcedTrack(const std::string& recording, const std::string& analysis_path);
+// progress, when given, follows the bytes read; cancelled, the load stops and writes no analysis.
+SourcedTrack LoadSourcedTrack(const std::string& recording, const std::string& analysis_path,
+                              LoadProgress* progress = nullptr);

@@ -11,7 +11,8 @@ constexpr size_t kBufferSize = size_t{256} * 1024;
 constexpr size_t kWindow = kLinePieceMax + 1;
 }  // namespace
 
-TextLineReader::TextLineReader(int fd) : fd_(fd), buffer_(new char[kBufferSize + kSlack]) {}
+TextLineReader::TextLineReader(int fd, LoadProgress* progress)
+    : fd_(fd), progress_(progress), buffer_(new char[kBufferSize + kSlack]) {}
 
 bool TextLineReader::Refill() {
     const size_t rest = end_ - pos_;
@@ -19,16 +20,21 @@ bool TextLineReader::Refill() {
     pos_ = 0;
     end_ = rest;
     for (;;) {
+        if (progress_ != nullptr && progress_->Cancelled())
+            break;
         const ssize_t n = read(fd_, buffer_.get() + end_, kBufferSize - end_);
         if (n > 0) {
             end_ += static_cast<size_t>(n);
+            if (progress_ != nullptr)
+                progress_->Read(static_cast<uint64_t>(n));
             return true;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        eof_ = true;  // end of file, or an error that ends reading as fgets would
-        return false;
+        break;  // end of file, or an error that ends reading as fgets would
     }
+    eof_ = true;
+    return false;
 }
 
 bool TextLineReader::Next(LinePiece* piece) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "track/load_progress.h"
 #include "track/sentence_framing.h"
 
 inline constexpr size_t kLinePieceMax = 259;
@@ -23,7 +24,8 @@ public:
     static constexpr size_t kSlack = 8;
 
     // Reads from an open descriptor; the caller keeps ownership of it.
-    explicit TextLineReader(int fd);
+    // progress, when given, counts the bytes read; once it is cancelled the file ends there.
+    explicit TextLineReader(int fd, LoadProgress* progress = nullptr);
 
     // The next piece; false at the end of the file or on a read error. NUL bytes are passed
     // through.
@@ -33,6 +35,7 @@ private:
     bool Refill();
 
     int fd_;
+    LoadProgress* progress_;
     std::unique_ptr<char[]> buffer_;
     size_t pos_ = 0;
     size_t end_ = 0;

@@ -122,7 +122,7 @@ void InitSample(TrackSample& sample) {
 }
 
 TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
-                      int* analysisResult, std::string* unreadable) {
+                      int* analysisResult, std::string* unreadable, LoadProgress* progress) {
     KeptLine kept;
     int32_t next_index = 0;
     TrackEntry* first = nullptr;
@@ -134,6 +134,8 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
         if (fd >= 0) {
             struct stat st {};
             const size_t log_bytes = fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+            if (progress != nullptr)
+                progress->total = log_bytes;
             TrackArena arena(log_bytes / kLogBytesPerEntryGuess);
             // The sample grows where its entry will stay, in room that is still zero; without
             // room, it is read and dropped.
@@ -151,7 +153,7 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
                 }
             };
             begin_sample();
-            TextLineReader reader(fd);
+            TextLineReader reader(fd, progress);
             LinePiece piece;
             while (reader.Next(&piece)) {
                 {
@@ -177,7 +179,10 @@ TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPat
         }
         parser.Close();
     }
-    const int result = analysisPath.empty() ? 0 : ExportTrackAnalysis(first, analysisPath);
+    // A load given up part way has no analysis of its own: the file keeps what it held.
+    const bool cancelled = progress != nullptr && progress->Cancelled();
+    const int result =
+        analysisPath.empty() || cancelled ? 0 : ExportTrackAnalysis(first, analysisPath);
     if (analysisResult != nullptr)
         *analysisResult = result;
     if (unreadable != nullptr)

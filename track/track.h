@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "track/load_progress.h"
 #include "track/track_sample.h"
 
 // Reads the log line by line through the sentence parser. Then, unless analysisPath is empty,
@@ -12,8 +13,11 @@
 // stores the export's result in it (0 when no analysis is written). Returns the first entry,
 // or null for an empty track. A log that is not a regular file is never read (a FIFO would
 // block): it gives an empty track, and unreadable, when given, says why ("" when read).
+// progress, when given, follows the bytes read; cancelled, the load stops there and writes
+// no analysis.
 TrackEntry* LoadTrack(const std::string& logPath, const std::string& analysisPath,
-                      int* analysisResult = nullptr, std::string* unreadable = nullptr);
+                      int* analysisResult = nullptr, std::string* unreadable = nullptr,
+                      LoadProgress* progress = nullptr);
 
 // A track of samples, indexed from 0 in their order; null when samples is empty.
 TrackEntry* BuildTrack(const std::vector<TrackSample>& samples);
