@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
+#include <cstdint>
 
 #include "telemetry/byte_order.h"
 #include "telemetry/nmea_sentence.h"
@@ -46,8 +46,10 @@ std::vector<TelemetryPoint> DecodeBlackVueGps(std::span<const uint8_t> bytes) {
     int64_t first = -1;
     int64_t counter = -1;
     // What the current counter has seen, so that a GGA pairs with an RMC in either order.
-    std::optional<size_t> rmc;
-    std::optional<GgaReading> gga;
+    constexpr size_t kNone = SIZE_MAX;
+    size_t rmc = kNone;
+    GgaReading gga;
+    bool haveGga = false;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '[') {
             size_t end = i + 1;
@@ -60,8 +62,8 @@ std::vector<TelemetryPoint> DecodeBlackVueGps(std::span<const uint8_t> bytes) {
             if (first < 0)
                 first = value;
             if (value != counter) {
-                rmc.reset();
-                gga.reset();
+                rmc = kNone;
+                haveGga = false;
             }
             counter = value;
             i = end;
@@ -74,14 +76,15 @@ std::vector<TelemetryPoint> DecodeBlackVueGps(std::span<const uint8_t> bytes) {
         GgaReading reading;
         if (ReadRmc(rest, point)) {
             point.clip_ms = first >= 0 && counter >= first ? counter - first : -1;
-            if (gga && SameTimeOfDay(point, *gga))
-                AddGga(point, *gga);
+            if (haveGga && SameTimeOfDay(point, gga))
+                AddGga(point, gga);
             rmc = points.size();
             points.push_back(point);
         } else if (ReadGga(rest, reading)) {
             gga = reading;
-            if (rmc && SameTimeOfDay(points[*rmc], reading))
-                AddGga(points[*rmc], reading);
+            haveGga = true;
+            if (rmc != kNone && SameTimeOfDay(points[rmc], reading))
+                AddGga(points[rmc], reading);
         }
     }
     return points;

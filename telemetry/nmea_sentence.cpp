@@ -4,19 +4,10 @@
 #include <cmath>
 
 #include "telemetry/point_time.h"
+#include "track/sentence_framing.h"
 #include "track/text_number.h"
 
 namespace {
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }

@@ -1,6 +1,5 @@
 #include "track/sentence_framing.h"
 
-namespace {
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -10,7 +9,6 @@ int HexDigit(char c) {
         return c - 'A' + 10;
     return -1;
 }
-}  // namespace
 
 bool ChecksumAccepted(const char* digits, uint8_t checksum) {
     unsigned given = 0;

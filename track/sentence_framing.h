@@ -17,6 +17,9 @@ struct FrameResult {
 // Framing of one sentence; the first byte is taken to be its "$" and is not examined.
 FrameResult FrameSentence(const char* bytes, size_t count);
 
+// A hex digit's value, -1 for any other character.
+int HexDigit(char c);
+
 // The two characters after the "*" read as hex (reading stops at a non-hex character)
 // against the computed checksum; 0 always passes.
 bool ChecksumAccepted(const char* digits, uint8_t checksum);
