@@ -1,4 +1,3 @@
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -12,7 +11,6 @@
 #include "app/app_state.h"
 #include "app/format.h"
 #include "app/history_log.h"
-#include "app/message.h"
 #include "app/profile.h"
 #include "tests/support/fixture.h"
 
@@ -34,12 +32,9 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("expected");
         QTest::newRow("missing file") << QByteArray() << "dflt";
-        QTest::newRow("missing key") << QByteArray("[UM_CONFIG]\nOTHER=1\n") << "dflt";
-        QTest::newRow("other section") << QByteArray("[X]\nFOLDER_PATH=/a\n") << "dflt";
         QTest::newRow("any case, blanks")
             << QByteArray("[um_config]\r\n folder_path = /v/c \r\n") << "/v/c";
         QTest::newRow("quoted") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=\"/q/\"\n") << "/q/";
-        QTest::newRow("empty value") << QByteArray("[UM_CONFIG]\nFOLDER_PATH=\n") << "";
         QTest::newRow("key twice: the first counts")
             << QByteArray("[UM_CONFIG]\nFOLDER_PATH=/a\nFOLDER_PATH=/b\n") << "/a";
         QTest::newRow("only the first section of the name")
@@ -159,32 +154,10 @@ private slots:
         QCOMPARE(WriteHistoryLog(nullptr), -1);
         QVERIFY(QDir(fx_->Dir()).mkdir("History.log"));  // cannot be opened as a file
         QCOMPARE(WriteHistoryLog("x"), -1);
-    }
-
-    void startUpState() {
-        theApp().InitModulePaths();
-        QCOMPARE(QString::fromStdString(theApp().ModuleFile("History.log")),
-                 QCoreApplication::applicationDirPath() + "/History.log");
-        QCOMPARE(theApp().m_InetFlag, 0u);
-        const ConnectionProbe old = SetConnectionProbe([] { return true; });
-        theApp().UpdateInetFlag();
-        QCOMPARE(theApp().m_InetFlag, 3u);
-        SetConnectionProbe([] { return false; });
-        theApp().UpdateInetFlag();
-        QCOMPARE(theApp().m_InetFlag, 2u);
-        SetConnectionProbe(old);
-    }
-
-    void messagesAndText() {
-        ShowMessage("one");
-        ShowMessage("two", "Error");
-        QCOMPARE(fx_->messages, (QStringList{"one", "two"}));
-        QCOMPARE(fx_->captions, (QStringList{"Vantrail", "Error"}));
-        QCOMPARE(ToTextMode("a\nb\n\n"), std::string("a\r\nb\r\n\r\n"));
-        QCOMPARE(FormatText("%5d|%-3s|%.3f", 42, "x", 0.5), std::string("   42|x  |0.500"));
-        const std::string longText(1000, 'z');  // beyond the first buffer
+        const std::string longText(1000, 'z');  // beyond the formatter's first buffer
         QCOMPARE(FormatText("%s", longText.c_str()), longText);
     }
+
 };
 
 QTEST_GUILESS_MAIN(TestAppCore)

@@ -14,7 +14,6 @@
 #include <atomic>
 #include <string>
 #include <thread>
-#include <vector>
 
 // An HTTP server for the handlers a test registers, on a free loopback port.
 class LoopbackHttpServer {
@@ -75,15 +74,13 @@ inline int UnusedPort() {
 
 // Answers each request, one connection at a time, with a fixed head and the start of a body,
 // then by its ending: closes the connection, or streams filler without end (up to kEndlessCap
-// bytes). Keeps the bytes of each request as they arrived (readable once Stop() has joined) and
-// counts the body bytes it got out.
+// bytes). Counts the body bytes it got out.
 class RawServer {
 public:
     enum Ending { kClose, kEndless };
     static constexpr long long kEndlessCap = 64LL << 20;
 
-    explicit RawServer(std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\n",
-                       std::string body = "ok", Ending ending = kClose)
+    RawServer(std::string head, std::string body, Ending ending = kClose)
         : head_(std::move(head)), body_(std::move(body)), ending_(ending) {}
     ~RawServer() { Stop(); }
     bool Start() {
@@ -105,12 +102,11 @@ public:
     }
     int Port() const { return port_; }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
-    const std::vector<QByteArray>& Requests() const { return requests_; }
     long long BodySent() const { return bodySent_; }
 
 private:
     void Answer(int client) {
-        requests_.push_back(ReadRequest(client));
+        ReadRequest(client);
         const std::string start = head_ + body_;
         if (send(client, start.data(), start.size(), MSG_NOSIGNAL) < 0)
             return;
@@ -123,7 +119,7 @@ private:
             bodySent_ += n;
         }
     }
-    static QByteArray ReadRequest(int client) {
+    static void ReadRequest(int client) {
         static const QRegularExpression length("\r\ncontent-length: *(\\d+)",
                                                QRegularExpression::CaseInsensitiveOption);
         QByteArray bytes;
@@ -133,11 +129,11 @@ private:
             if (end >= 0) {
                 const auto m = length.match(QString::fromLatin1(bytes.left(end + 2)));
                 if (bytes.size() >= end + 4 + (m.hasMatch() ? m.captured(1).toInt() : 0))
-                    return bytes;
+                    return;
             }
             const ssize_t n = recv(client, buffer, sizeof buffer, 0);
             if (n <= 0)
-                return bytes;
+                return;
             bytes.append(buffer, static_cast<int>(n));
         }
     }
@@ -149,5 +145,4 @@ private:
     int port_ = 0;
     std::atomic<long long> bodySent_{0};
     std::thread thread_;
-    std::vector<QByteArray> requests_;
 };

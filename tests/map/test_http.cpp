@@ -2,40 +2,13 @@
 
 #include <curl/curl.h>
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
-#include <functional>
 
 #include "loopback.h"
 #include "map/http_client.h"
 #include "map/http_retriever.h"
-
-namespace {
-const QByteArray kBoundary = "----MULTI-PARTS-FORM-DATA-BOUNDARY";
-const QByteArray kFileBytes("bin\0\r\n\xff end", 11);
-
-QByteArray Head(const QByteArray& request) {
-    return request.left(request.indexOf("\r\n\r\n") + 2);
-}
-QByteArray Body(const QByteArray& request) {
-    return request.mid(request.indexOf("\r\n\r\n") + 4);
-}
-
-// The one request a connected client sent to a capture server, or "<none>".
-QByteArray Capture(const std::function<void(CHttpClient&)>& send) {
-    RawServer raw;
-    CHttpClient client;
-    if (!raw.Start() ||
-        !client.Connect("127.0.0.1", raw.Port(), "user", "secret", CHttpClient::kHttp, "t"))
-        return "<none>";
-    send(client);
-    raw.Stop();
-    return raw.Requests().size() == 1 ? raw.Requests().front() : "<none>";
-}
-}  // namespace
 
 class TestHttp : public QObject {
     Q_OBJECT
@@ -116,72 +89,6 @@ private slots:
             QCOMPARE(client.ResponseStatus(), status);
         }
         QCOMPARE(elsewhere.load(), 0);
-    }
-
-    // The request on the wire. Credentials wait for the server to ask.
-    void clientWire_data() {
-        QTest::addColumn<int>("kind");  // 0 form POST, 2/3 multipart field/file
-        QTest::addColumn<QByteArrayList>("head");
-        QTest::addColumn<QByteArray>("body");
-        const QByteArray multipart =
-            "Content-Type: multipart/form-data; boundary=" + kBoundary.mid(2);
-        const QByteArray part = kBoundary + "\r\nContent-Disposition: form-data; name=\"x\"";
-        const QByteArray end = "\r\n" + kBoundary + "--\r\n";
-        QTest::newRow("form POST")
-            << 0
-            << QByteArrayList{"POST /form HTTP/1.0",
-                              "Content-Type: application/x-www-form-urlencoded",
-                              "Referer: http://127.0.0.1/ref", "User-Agent: t"}
-            << QByteArray("a=1&b=two");
-        QTest::newRow("multipart field")
-            << 2 << QByteArrayList{"POST /upload HTTP/1.0", multipart} << part + "\r\n\r\ny" + end;
-        QTest::newRow("multipart file")
-            << 3 << QByteArrayList{"POST /upload HTTP/1.0", multipart}
-            << part + "; filename=\"@FILE@\"\r\n\r\n" + kFileBytes + end;
-    }
-    void clientWire() {
-        QFETCH(int, kind);
-        QFETCH(QByteArrayList, head);
-        QFETCH(QByteArray, body);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("upload.bin");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kFileBytes) == 11);
-        file.close();
-        const QByteArray request = Capture([&](CHttpClient& c) {
-            if (kind == 0) {
-                c.AddArgument("a", "1");
-                c.AddArgument("b", "two");
-                QVERIFY(c.RequestPost("/form", "http://127.0.0.1/ref"));
-                QCOMPARE(QString::fromStdString(c.ResponseBody()), "ok");
-            } else {
-                c.AddArgument("x", kind == 2 ? "y" : path.toStdString(), kind - 2);
-                QVERIFY(c.RequestPostMultiParts("/upload", ""));
-            }
-        });
-        body.replace("@FILE@", path.toUtf8());
-        QCOMPARE(Body(request), body);
-        const QByteArray got = Head(request);
-        QVERIFY2(got.startsWith(head[0] + "\r\n") && !got.contains("Authorization:"), got);
-        for (const QByteArray& line : head.mid(1))
-            QVERIFY2(got.contains("\r\n" + line + "\r\n"), line);
-        QVERIFY2(got.contains("\r\nContent-Length: " + QByteArray::number(body.size())), got);
-    }
-
-    void clientFailures() {
-        CHttpClient client;
-        const auto failure = [&client] {
-            try {
-                client.RequestGet("/p", "");
-            } catch (const HttpClientError& e) {
-                return QString::fromLatin1(e.what());
-            }
-            return QString();
-        };
-        QCOMPARE(failure(), "handle not opened...");
-        QVERIFY(
-            client.Connect("127.0.0.1", UnusedPort(), nullptr, nullptr, CHttpClient::kHttp, "t"));
-        QCOMPARE(failure(), "request failed...");
     }
 };
 

@@ -310,7 +310,6 @@ private slots:
         QTest::newRow("no connection") << -1 << kMarker << QStringList{"m_InetFlag: 2"} << false;
         QTest::newRow("the 40 marker bytes") << 200 << kMarker << noProxy + found << true;
         QTest::newRow("leading blank") << 200 << " " + kMarker << noProxy + notFound << false;
-        QTest::newRow("other case") << 200 << kMarker.toUpper() << noProxy + notFound << false;
         QTest::newRow("401: proxy, tried all the same, our page instead")
             << 401 << QByteArray("login first") << proxy + notFound << true;
         QTest::newRow("unreachable, percent signs in the URL")

@@ -343,18 +343,6 @@ private slots:
         QCOMPARE(Now(), "row 1 Playing show 0 slider 0 00:00:00 / 00:00:03");
     }
 
-    // Frames step only while paused, and the clock follows the step.
-    void frameSteps() {
-        Files("a.MOV a.nmea=11");
-        QVERIFY(DoubleClick());
-        Player().Report(980);
-        session_->StepFrames(1);
-        QCOMPARE(Player().position, 980);
-        session_->PlayPause();
-        session_->StepFrames(1);
-        QCOMPARE(Now(), "row 0 Paused show 1 slider 5 00:00:01 / 00:00:20");
-    }
-
     // A box of one open lets another open run inside it (a hand-over, a click): the session
     // comes out of it whole, playing the recording opened last with its instruments.
     void openDuringAMessageBox() {

@@ -16,7 +16,6 @@
 #include "shell/instance_server.h"
 #include "shell/main_dialog.h"
 #include "shell/startup.h"
-#include "skin/dialog_template.h"
 #include "tests/support/tool_run.h"
 #include "vantrail_version.h"
 
@@ -84,9 +83,6 @@ private slots:
         QTest::addColumn<QByteArray>("display");
         QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: vantrail [OPTION]..."
                               << "" << QByteArray();
-        QTest::newRow("short help after a path")
-            << QStringList{"a.MOV", "-h"} << 0 << "Usage: vantrail [OPTION]..."
-            << "" << QByteArray();
         QTest::newRow("version") << QStringList{"--version"} << 0
                                  << QString("vantrail %1\n").arg(kVantrailVersion) << ""
                                  << QByteArray();
@@ -118,14 +114,6 @@ private slots:
         QVERIFY2(out.isEmpty() ? run.out.isEmpty() : run.out.startsWith(out.toUtf8()),
                  run.out.constData());
         QCOMPARE(QString::fromUtf8(run.err), err);
-    }
-
-    // The one version of the project shows in the about box and the form's version line.
-    void versionReachesTheDialogs() {
-        const auto about = LoadDialogTemplate(100), form = LoadDialogTemplate(132);
-        QVERIFY(about && form && form->Control(1083));
-        QCOMPARE(about->controls.at(1).text, QString("Vantrail, Version %1").arg(kVantrailVersion));
-        QCOMPARE(form->Control(1083)->text, QString("Vantrail %1").arg(kVantrailVersion));
     }
 
     void collectRecordings_data() {

@@ -1,4 +1,3 @@
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -8,7 +7,6 @@
 
 #include "nmea_test_util.h"
 #include "track/track.h"
-#include "track/track_export.h"
 #include "track/utc_clock.h"
 
 namespace {
@@ -154,18 +152,6 @@ private slots:
         QCOMPARE(track != nullptr, why.isEmpty());
     }
 
-    void walking() {
-        const Track track = Load(kGroup.repeated(3));
-        TrackEntry* cursor = track.get();
-        QCOMPARE(AdvanceSample(cursor)->index, 1);
-        QCOMPARE(CurrentSample(cursor)->index, 1);
-        QCOMPARE(AdvanceSample(cursor)->index, 2);
-        QVERIFY(AdvanceSample(cursor) == nullptr && cursor == nullptr);
-        QVERIFY(AdvanceSample(cursor) == nullptr);
-        QCOMPARE(FindSample(track.get(), 2)->index, 2);
-        QVERIFY(FindSample(track.get(), 3) == nullptr && FindSample(track.get(), -1) == nullptr);
-    }
-
     // Entries come from blocks that grow with the track, from plain pages to huge ones, and
     // are given back together.
     void longTracks_data() {
@@ -200,39 +186,6 @@ private slots:
         }
         // Any block kept would leave more than 1 MB.
         QVERIFY((MappedPages() - before) * 4096 < (1 << 20));
-    }
-
-    void fileType_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("type");
-        QTest::newRow("MOV") << "/v/REC0001.MOV" << 1;
-        QTest::newRow("Mov") << "rec.Mov" << 0;
-        QTest::newRow("last point counts") << "a.b.ts" << 2;
-        QTest::newRow("nmea") << "/v/rec.nmea" << 3;
-        QTest::newRow("point in folder only") << "/v.d/rec" << 0;
-        QTest::newRow("no point") << "REC0001" << -1;
-    }
-    void fileType() {
-        QFETCH(QString, path);
-        QFETCH(int, type);
-        QCOMPARE(FileTypeFromExtension(path.toUtf8().constData()), type);
-    }
-
-    // The analysis goes where the caller says, and only there; a log without entries removes
-    // the previous one; a failed export is reported.
-    void analysisPath() {
-        const QString out = tmp_->filePath("out_nmea.txt");
-        const auto load = [&](const QByteArray& log, const QString& analysis) {
-            int result = 7;
-            FreeTrack(LoadTrack(Write(log).toStdString(), analysis.toStdString(), &result));
-            return QString("%1 %2").arg(result).arg(
-                QDir(tmp_->path()).entryList(QDir::Files).join(','));
-        };
-        QCOMPARE(load(kGroup, out), "0 log.nmea,out_nmea.txt");
-        QCOMPARE(load(kGga, out), "0 log.nmea");
-        QCOMPARE(load(kGroup, ""), "0 log.nmea");
-        QCOMPARE(load(kGroup, tmp_->filePath("no/such/folder/out_nmea.txt")),
-                 QString("%1 log.nmea").arg(kAnalysisOpenFailed));
     }
 };
 
