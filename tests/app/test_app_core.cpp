@@ -74,41 +74,38 @@ private slots:
         QCOMPARE(fx_->Read("um_config.ini"), after);
     }
 
-    // A failed write (the file size limit standing in for a full disk) leaves the old file as
-    // it was and nothing beside it.
-    void writeProfileFailsWithoutHarm() {
+    // A save that fails leaves the old file as it was and nothing beside it: a write cut short
+    // (the file size limit standing in for a full disk), or a folder name with a line break,
+    // which would add a setting of its own (another map page, which would receive the route).
+    void saveFailsWithoutHarm_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("disk full") << "/a/longer/folder" << true;
+        QTest::newRow("line feed") << "/DCIM\nDEFAULT_IP_0=http://127.0.0.2/" << false;
+        QTest::newRow("carriage return") << "/DCIM\r[UM_CONFIG]" << false;
+    }
+    void saveFailsWithoutHarm() {
+        QFETCH(QString, folder);
+        QFETCH(bool, diskFull);
         const QByteArray old = "[UM_CONFIG]\nFOLDER_PATH=/old\n";
         fx_->Write("um_config.ini", old);
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limited{rlim_t(old.size()), saved.rlim_max};
+        const rlimit limited{diskFull ? rlim_t(old.size()) : saved.rlim_cur, saved.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        theApp().folderPath = "/a/longer/folder";
-        const bool saved_path = theApp().SaveFolderPath();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        QVERIFY(!saved_path);
-        QCOMPARE(fx_->Read("um_config.ini"), old);
-        QCOMPARE(QDir(fx_->Dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{"um_config.ini"});
-    }
-
-    // A line break in a folder's name would add a setting of its own (another map page, which
-    // would receive the route): such a value is never written.
-    void lineBreakNeverWritten_data() {
-        QTest::addColumn<QString>("folder");
-        QTest::newRow("line feed") << "/DCIM\nDEFAULT_IP_0=http://127.0.0.2/";
-        QTest::newRow("carriage return") << "/DCIM\r[UM_CONFIG]";
-    }
-    void lineBreakNeverWritten() {
-        QFETCH(QString, folder);
-        const QByteArray old = "[UM_CONFIG]\nFOLDER_PATH=/old\n";
-        fx_->Write("um_config.ini", old);
         theApp().folderPath = folder.toStdString();
-        QVERIFY(!theApp().SaveFolderPath());
+        const bool savedPath = theApp().SaveFolderPath();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(!savedPath);
         QCOMPARE(fx_->Read("um_config.ini"), old);
-        QVERIFY(fx_->Read("History.log")
-                    .contains("\tFOLDER_PATH not saved: its value holds a line break\r\n"));
+        QCOMPARE(fx_->Read("History.log")
+                     .contains("\tFOLDER_PATH not saved: its value holds a line break\r\n"),
+                 !diskFull);
+        QCOMPARE(QDir(fx_->Dir())
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                     .filter("um_config"),
+                 QStringList{"um_config.ini"});
     }
 
     // Only the folder is written back, never the map URL; a "%" is no format.
@@ -157,7 +154,6 @@ private slots:
         const std::string longText(1000, 'z');  // beyond the formatter's first buffer
         QCOMPARE(FormatText("%s", longText.c_str()), longText);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestAppCore)

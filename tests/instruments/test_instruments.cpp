@@ -49,15 +49,6 @@ QImage WithText(QImage picture, const QRect& box, Qt::Alignment flags, int heigh
     return picture;
 }
 
-// The four-line readout right of a chart; lines without a colour are white.
-QImage Readout(int face, const QStringList& lines, const QList<QColor>& colours = {}) {
-    QImage image = Face(face);
-    for (int i = 0; i < lines.size(); ++i)
-        image = WithText(image, QRect(399, 15 + 20 * i, 100, 20), Qt::AlignLeft, 18,
-                         colours.value(i, Qt::white), lines[i]);
-    return image;
-}
-
 bool SameBox(const QImage& a, const QImage& b, QRect box) {
     box &= a.rect();
     return a.copy(box) == b.copy(box);
@@ -223,38 +214,6 @@ private slots:
         QVERIFY(image.pixelColor(left + 20, 114) != colour);
         QCOMPARE(image.pixelColor(left - 12, 115), kBlue);  // the axis stays visible
     }
-
-    // The g-sensor's cursor, the satellite's labels, and each chart's readout of one entry.
-    void cursorLabelsAndReadouts() {
-        auto track = MakeTrack(60);
-        TrackSample& s = track[42].sample;
-        s.x = 0.5;
-        s.y = -1.25;
-        s.z = s.inview_no = s.inuse_no = s.valid = 1;
-        s.sats[0] = {7, 1, 0, 0, 5};
-        Meter g(InstrumentMode::GSensorChart, 1185), sat(InstrumentMode::SatelliteChart, 1186);
-        g.SetSampleList(track.data());
-        g.SetCurrentSample(&track[42]);
-        sat.SetCurrentSample(&track[42]);
-        const QImage gImage = g.Render(), satImage = sat.Render();
-        QCOMPARE(gImage.pixelColor(35 + 42 * 6, 20), kBlue);
-        QCOMPARE(gImage.pixelColor(35 + 42 * 6, 110), kBlue);
-        const QRect readout(399, 15, 100, 80);
-        QVERIFY(SameBox(gImage,
-                        Readout(1185, {"x : 0.500", "y : -1.250", "z : 1.000", "index : 42"},
-                                {kRed, kGreen, kBlue}),
-                        readout));
-        QVERIFY(SameBox(satImage,
-                        Readout(1186, {"in view : 01", "in use : 01", "index : 42", "valid : 1"}),
-                        readout));
-        const auto label = [](int top, const char* text) {
-            return WithText(Face(1186), QRect(36, top, 20, 20), Qt::AlignHCenter, 18, Qt::white,
-                            text);
-        };
-        QVERIFY(SameBox(satImage, label(90, "05"), QRect(36, 90, 20, 20)));
-        QVERIFY(SameBox(satImage, label(117, "07"), QRect(36, 116, 20, 14)));
-    }
-
 };
 
 QTEST_MAIN(TestInstruments)

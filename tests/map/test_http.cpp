@@ -1,13 +1,8 @@
-// The HTTP retriever and the HTTP client against servers on loopback.
-
-#include <curl/curl.h>
+// The HTTP retriever against servers on loopback.
 
 #include <QTest>
 
-#include <atomic>
-
 #include "loopback.h"
-#include "map/http_client.h"
 #include "map/http_retriever.h"
 
 class TestHttp : public QObject {
@@ -60,35 +55,6 @@ private slots:
         CHttpRetriever retriever;
         const char* page = retriever.GetPage(server.Url().c_str(), false, nullptr, 0);
         QCOMPARE(QByteArray(page ? page : "<null>"), expected);
-    }
-
-    // Off port 80 a POST speaks TLS, which the plain loopback server cannot answer.
-    void postOffPort80IsSecure() {
-        LoopbackHttpServer plain;
-        plain.Start();
-        CHttpRetriever retriever;
-        QVERIFY(!retriever.PostUrl(plain.Url("/").c_str(), "a=1", CHttpRetriever::kTextLength));
-        QCOMPARE(retriever.LastError(), uint(CURLE_SSL_CONNECT_ERROR));
-    }
-
-    // The client follows a redirect within its server; one elsewhere is its answer.
-    void clientRedirects() {
-        LoopbackHttpServer home, other;
-        std::atomic<int> elsewhere = 0;
-        home.server.Get("/page", [](const auto&, httplib::Response& r) { r.status = 200; });
-        home.server.Get("/near", [](const auto&, auto& r) { r.set_redirect("/page"); });
-        home.server.Get("/away", [&](const auto&, auto& r) { r.set_redirect(other.Url("/page")); });
-        other.server.set_logger([&](const auto&, const auto&) { ++elsewhere; });
-        home.Start();
-        other.Start();
-        CHttpClient client;
-        QVERIFY(
-            client.Connect("127.0.0.1", home.Port(), nullptr, nullptr, CHttpClient::kHttp, "t"));
-        for (const auto& [path, status] : {std::pair{"/near", 200}, {"/away", 302}}) {
-            QVERIFY(client.RequestGet(path, ""));
-            QCOMPARE(client.ResponseStatus(), status);
-        }
-        QCOMPARE(elsewhere.load(), 0);
     }
 };
 

@@ -22,8 +22,6 @@ private slots:
         QTest::addColumn<QString>("err");
         const QString own = kInstanceWindowTitle;
         QTest::newRow("running instance") << own << true << 0 << QStringList{} << -1 << "";
-        QTest::newRow("title differs in case")
-            << "dareDadive" << true << 1 << QStringList{} << -1 << "";
         QTest::newRow("title with more after it")
             << own + " 2" << true << 1 << QStringList{} << -1 << "";
         QTest::newRow("no display") << own << false << 1 << QStringList{} << -1 << "";

@@ -1,11 +1,7 @@
-#include <QGuiApplication>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
 
-#include <xcb/xcb.h>
-#include <cstdlib>
 
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
@@ -78,61 +74,6 @@ private slots:
         QTRY_VERIFY(dlg_->ControlForm()->Map().View() != nullptr);
         QTest::qWait(100);
         QCOMPARE(dlg_->winId(), before);
-    }
-
-    // Panels take the top 24 and bottom 40 rows: the window fills the rest, and the pages
-    // its client area.
-    void windowFitsTheScreensFreeArea() {
-        auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-        QVERIFY(x11 != nullptr);
-        xcb_connection_t* c = x11->connection();
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect free = screen->geometry().adjusted(0, 24, 0, -40);
-        constexpr char kWorkArea[] = "_NET_WORKAREA";
-        const auto atom = xcb_intern_atom_reply(
-            c, xcb_intern_atom(c, false, sizeof kWorkArea - 1, kWorkArea), nullptr);
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        const uint32_t area[] = {uint32_t(free.x()), uint32_t(free.y()), uint32_t(free.width()),
-                                 uint32_t(free.height())};
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, root, atom->atom, XCB_ATOM_CARDINAL, 32, 4,
-                            area);
-        xcb_flush(c);
-        QTRY_COMPARE(screen->availableGeometry(), free);
-
-        CVantrailDlg dialog;
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        xcb_delete_property(c, root, atom->atom);
-        std::free(atom);
-        QCOMPARE(dialog.frameGeometry(), free);
-        QCOMPARE(dialog.ControlForm()->geometry().bottom(), dialog.rect().bottom());
-    }
-
-    void videoPageEdgeIsTheSplitter_data() {
-        QTest::addColumn<bool>("bottom");
-        QTest::newRow("bottom edge down") << true;
-        QTest::newRow("right edge right") << false;
-    }
-    void videoPageEdgeIsTheSplitter() {
-        QFETCH(bool, bottom);
-        dlg_->VideoPage()->PlacePages();  // from the placing the video page gives the others
-        QWidget* page = dlg_->VideoPage();
-        // The page below moves down, the one to the right moves right; their far edges stay.
-        QWidget* moved = bottom ? static_cast<QWidget*>(dlg_->MapWindow()) : dlg_->ControlForm();
-        const QRect expected = moved->geometry().adjusted(bottom ? 0 : 100, bottom ? 100 : 0, 0, 0);
-        const QPoint from = bottom ? QPoint(page->width() / 2, page->height() - 1)
-                                   : QPoint(page->width() - 1, page->height() / 2);
-        const QPoint to = from + (bottom ? QPoint(0, 100) : QPoint(100, 0));
-        for (auto [type, pos] : {std::pair{QEvent::MouseButtonPress, from},
-                                 {QEvent::MouseMove, to},
-                                 {QEvent::MouseButtonRelease, to}}) {
-            QMouseEvent e(type, QPointF(pos), QPointF(page->mapToGlobal(pos)),
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                          Qt::NoModifier);
-            QCoreApplication::sendEvent(page, &e);
-        }
-        QCOMPARE(moved->geometry(), expected);
     }
 
     // The clip alone on the screen and back, the main window as it was: its native window,

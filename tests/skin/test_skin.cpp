@@ -73,36 +73,6 @@ private slots:
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(15, 15));
         QCOMPARE(clicks.count(), 2);  // a double click counts as a second click
     }
-
-    // A click, then a space: a push button never checks, a check box toggles, a radio stays
-    // checked and clears the others of its group.
-    void checkKinds() {
-        QWidget dialog;
-        CSkinButton push(&dialog), box(&dialog, CSkinButton::CheckBox),
-            a(&dialog, CSkinButton::RadioButton), b(&dialog, CSkinButton::RadioButton),
-            c(&dialog, CSkinButton::RadioButton), d(&dialog, CSkinButton::RadioButton);
-        a.SetGroupStart(true);  // a, b and c; d in a group of its own
-        d.SetGroupStart(true);
-        for (CSkinButton* checked : {&push, &box, &d, &a}) checked->SetCheck(true);
-        QCoreApplication::sendPostedEvents();
-        const auto clickThenSpace = [](CSkinButton& button) {
-            button.resize(30, 30);
-            QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(5, 5));
-            const bool once = button.GetCheck();
-            QTest::keyClick(&button, Qt::Key_Space);
-            return QList<bool>{once, button.GetCheck()};
-        };
-        QCOMPARE(clickThenSpace(box), QList<bool>({false, true}));
-        QTest::mousePress(&box, Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseRelease(&box, Qt::LeftButton, {}, QPoint(5, 40));  // released off: no change
-        QVERIFY(box.GetCheck());
-        QCOMPARE(clickThenSpace(push), QList<bool>({false, false}));
-        QCOMPARE(clickThenSpace(b), QList<bool>({true, true}));
-        QCoreApplication::sendPostedEvents();
-        QCOMPARE(QList<bool>({a.GetCheck(), b.GetCheck(), c.GetCheck(), d.GetCheck()}),
-                 QList<bool>({false, true, false, true}));
-    }
-
 };
 
 QTEST_MAIN(TestSkin)
