@@ -67,11 +67,10 @@ private slots:
     }
     void writeProfile() {
         QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
         if (!before.isNull())
             fx_->Write("um_config.ini", before);
         QVERIFY(WriteProfileString("UM_CONFIG", "FOLDER_PATH", "/rec", ini_.toStdString()));
-        QCOMPARE(fx_->Read("um_config.ini"), after);
+        QTEST(fx_->Read("um_config.ini"), "after");
     }
 
     // A save that fails leaves the old file as it was and nothing beside it: a write cut short
@@ -106,16 +105,6 @@ private slots:
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                      .filter("um_config"),
                  QStringList{"um_config.ini"});
-    }
-
-    // Only the folder is written back, never the map URL; a "%" is no format.
-    void configRoundTrip() {
-        theApp().LoadConfig();
-        QCOMPARE(theApp().mapUrls[0], std::string(kDefaultMapUrl));
-        theApp().folderPath = "/media/cam 1/100%";
-        QVERIFY(theApp().SaveFolderPath());
-        QCOMPARE(fx_->Read("um_config.ini"),
-                 QByteArray("[UM_CONFIG]\nFOLDER_PATH=/media/cam 1/100%\n"));
     }
 
     void historyLine_data() {

@@ -63,7 +63,6 @@ private slots:
         QFETCH(qint64, ms);
         QFETCH(QString, log);
         QFETCH(int, second);
-        QFETCH(int, frame);
         // Nothing but the picture, also without a runtime folder for the toolkit to find.
         qunsetenv("XDG_RUNTIME_DIR");
         const ToolRun run = Still(args);
@@ -72,7 +71,7 @@ private slots:
 
         const QImage still(Path("still.png"));
         const QImage top = still.copy(0, 0, kNumberedWidth, kNumberedHeight);
-        QCOMPARE(FrameNumber(top), frame);
+        QTEST(FrameNumber(top), "frame");
         const QString clip = QFileInfo(args.filter("CLIPS/").back()).fileName();
         StillCaption caption{clip, ms, std::nullopt};
         if (!log.isEmpty()) {

@@ -2,14 +2,13 @@
 #include <QTest>
 #include <QTimer>
 
-
 #include "map/map_dlg.h"
 #include "playback/control_form.h"
 #include "playback/video_window.h"
 #include "shell/full_screen_view.h"
 #include "shell/main_dialog.h"
 #include "shell/video_page.h"
-#include "tests/support/fixture.h"
+#include "tests/support/play_rows.h"
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -19,17 +18,11 @@ class TestMainWindow : public QObject {
 
     // Plays REC0001 through the real player until it runs.
     void PlayClip() {
-        const QStringList files{fx_->CopySample("REC0001.MOV", "a.MOV"),
-                                fx_->CopySample("REC0001.nmea", "a.nmea")};
-        CControlForm* form = dlg_->ControlForm();
-        form->Recordings().SetFileDialog(
-            [files](QWidget*, const QString&, const auto&) { return files; });
-        form->Recordings().SelectRecordings();
-        form->Recordings().SelectNext();
-        form->Session().OpenRecording();
-        form->Session().PlayPause();
-        const auto player = [form] {
-            return dynamic_cast<CMediaPlayer*>(form->Session().Player());
+        fx_->CopySample("REC0001.MOV", "a.MOV");
+        fx_->CopySample("REC0001.nmea", "a.nmea");
+        PlayFirstRow(*dlg_->ControlForm(), *fx_, {"a.MOV", "a.nmea"});
+        const auto player = [this] {
+            return dynamic_cast<CMediaPlayer*>(dlg_->ControlForm()->Session().Player());
         };
         QTRY_VERIFY(player() != nullptr && player()->DurationKnown() && player()->Running());
     }

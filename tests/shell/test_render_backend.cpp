@@ -60,17 +60,12 @@ private slots:
         QTest::newRow("user's integration kept")
             << u << u << QByteArray("xcb_egl") << soft << true << sw << QByteArray("xcb_egl");
         QTest::newRow("user turned OpenGL off") << u << u << none << gpu << false << sw << none;
-        QTest::newRow("user chose both")
-            << u << rhi << QByteArray("xcb_glx") << soft << false << rhi << QByteArray("xcb_glx");
     }
     void choosesBackend() {
         QFETCH(QByteArray, platform);
         QFETCH(QByteArray, quick);
         QFETCH(QByteArray, integration);
         QFETCH(QString, renderer);
-        QFETCH(bool, probed);
-        QFETCH(QByteArray, quickAfter);
-        QFETCH(QByteArray, integrationAfter);
         SetVariable("QT_QPA_PLATFORM", platform);
         SetVariable("QT_QUICK_BACKEND", quick);
         SetVariable("QT_XCB_GL_INTEGRATION", integration);
@@ -79,9 +74,9 @@ private slots:
             asked = true;
             return renderer.isNull() ? std::nullopt : std::optional(renderer.toStdString());
         });
-        QCOMPARE(asked, probed);
-        QCOMPARE(Variable("QT_QUICK_BACKEND"), quickAfter);
-        QCOMPARE(Variable("QT_XCB_GL_INTEGRATION"), integrationAfter);
+        QTEST(asked, "probed");
+        QTEST(Variable("QT_QUICK_BACKEND"), "quickAfter");
+        QTEST(Variable("QT_XCB_GL_INTEGRATION"), "integrationAfter");
     }
 
     void probesTheDisplay_data() {

@@ -136,7 +136,6 @@ private slots:
         const QString void_fix = "2018-09-26T20:54:24.000 void";
         QTest::newRow("RMC, status V")
             << "rmc" << Nmea(QByteArray(rmc).replace(",A,", ",V,") + "A") << void_fix;
-        QTest::newRow("RMC, mode N") << "rmc" << Nmea(rmc + "N") << void_fix;
         QTest::newRow("RMC, 60 minutes")
             << "rmc" << Nmea(QByteArray(rmc).replace("54.", "60.") + "A") << void_fix;
 
@@ -167,8 +166,6 @@ private slots:
         QTest::newRow("70mai") << "70mai NO20191226-084003-000598.MP4" << mai
                                << "t=1000 2019-12-26T08:40:04.000 " + fix +
                                       "; t=2000 2019-12-26T08:40:05.000 void";
-        QTest::newRow("70mai renamed")
-            << "70mai NO20191226_084003_000598.MP4" << mai << "t=1000 " + fix + "; t=2000";
         QTest::newRow("70mai no such day")
             << "70mai NO20190230-084003-000598.MP4" << mai << "t=1000 " + fix + "; t=2000";
 
@@ -226,7 +223,6 @@ private slots:
     void decoders() {
         QFETCH(QString, decoder);
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, expected);
         std::vector<TelemetryPoint> points(1);
         if (decoder == "rmc" && !ReadRmc({bytes.constData(), size_t(bytes.size())}, points[0]))
             points.clear();
@@ -241,7 +237,7 @@ private slots:
             points = DecodeThinkwareSample(View(bytes), 7000);
         else if (decoder == "gpmf")
             points = DecodeGpmf(View(bytes), 5000, 1000);
-        QCOMPARE(Describe(points), expected);
+        QTEST(Describe(points), "expected");
     }
 
     // Whole files through the table of families: the first is read, the others lie beside it.
@@ -281,14 +277,12 @@ private slots:
     void families() {
         QFETCH(QStringList, names);
         QFETCH(QByteArrayList, files);
-        QFETCH(QString, layout);
-        QFETCH(QString, expected);
         QTemporaryDir dir;
         for (int i = 0; i < names.size(); ++i)
             QVERIFY(!WriteFile(dir.filePath(names[i]), files[i]).isEmpty());
         const Telemetry telemetry = ReadTelemetry(dir.filePath(names[0]).toStdString());
-        QCOMPARE(QString::fromStdString(telemetry.layout), layout);
-        QCOMPARE(Describe(telemetry.points), expected);
+        QTEST(QString::fromStdString(telemetry.layout), "layout");
+        QTEST(Describe(telemetry.points), "expected");
     }
 };
 

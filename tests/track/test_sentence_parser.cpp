@@ -64,11 +64,10 @@ private slots:
     void frame() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, length);
-        QFETCH(bool, accepted);
         const FrameResult r = FrameSentence(bytes.constData(), size_t(bytes.size()));
         QCOMPARE(int(r.length), length);
         if (length != 0)
-            QCOMPARE(r.accepted, accepted);
+            QTEST(r.accepted, "accepted");
     }
 
     // One sentence applied to a fresh sample (clock 2026-12-05 10:20:30.45); errors joined by |.
@@ -105,12 +104,8 @@ private slots:
             "GPRMC parse error!");
         row("VTG with mode", Nmea("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A"), 1,
             "sentences=16 dir=54.7 mag_dir=34.4 speed=10.2");
-        for (const auto& [name, vtg] :
-             {std::pair{"VTG wrong T unit", "GPVTG,054.7,t,034.4,M,005.5,N,010.2,K"},
-              {"VTG empty M unit", "GPVTG,054.7,T,,,005.5,N,010.2,K"},
-              {"VTG wrong N unit", "GPVTG,054.7,T,034.4,M,005.5,K,010.2,K"},
-              {"VTG wrong K unit", "GPVTG,054.7,T,034.4,M,005.5,N,010.2,N"}})
-            row(name, Nmea(vtg), 0, "sentences=0", "GPVTG parse error (format error)!");
+        row("VTG wrong unit", Nmea("GPVTG,054.7,T,034.4,M,005.5,K,010.2,K"), 0, "sentences=0",
+            "GPVTG parse error (format error)!");
         row("GSV message 1", Nmea("GPGSV,3,1,09,01,40,083,46,02,17,308,,12,07,344,39,14,22,228,45"),
             1,
             "sentences=4 inview_no=9 sat0.prn=1 sat0.elevation=40 sat0.azimuth=83 sat0.snr=46 "
@@ -144,12 +139,10 @@ private slots:
     }
     void applyOne() {
         QFETCH(QByteArray, bytes);
-        QFETCH(int, applied);
         QFETCH(QString, fields);
-        QFETCH(QString, errors);
-        QCOMPARE(Apply(bytes), applied);
+        QTEST(Apply(bytes), "applied");
         QCOMPARE(CheckFields(sample_, fields), QString());
-        QCOMPARE(errors_.join('|'), errors);
+        QTEST(errors_.join('|'), "errors");
     }
 
     // Only whole sentences reach on_sentence; one split over two feeds is decoded when its

@@ -42,9 +42,8 @@ private slots:
     }
     void readInteger() {
         QFETCH(QByteArray, text);
-        QFETCH(int, expected);
         const QByteArray longer = text + "7";  // only the given length is read
-        QCOMPARE(ReadInteger(longer.constData(), size_t(text.size())), expected);
+        QTEST(ReadInteger(longer.constData(), size_t(text.size())), "expected");
     }
 
     // Decimal forms only: inf, nan and hex floats read their decimal prefix or 0.
