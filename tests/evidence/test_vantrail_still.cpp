@@ -10,7 +10,6 @@
 #include "numbered_clip.h"
 #include "tests/support/tool_run.h"
 #include "track/track.h"
-#include "vantrail_version.h"
 
 class TestVantrailStill : public QObject {
     Q_OBJECT
@@ -100,8 +99,6 @@ private slots:
         row("no --at", "CLIPS/numbered.MOV --out OUT", 2);
         row("--at negative", "CLIPS/numbered.MOV --at -1 --out OUT", 2,
             "--at wants seconds from the clip's start, 0 or more\n");
-        row("--help", "--help", 0, "usage: vantrail-still CLIP");
-        row("--version", "--version", 0, QString("vantrail-still %1\n").arg(kVantrailVersion));
     }
     void noStill() {
         QFETCH(QStringList, args);

@@ -1,6 +1,4 @@
 #include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
 #include <QTest>
 
 #include <memory>
@@ -68,22 +66,6 @@ private slots:
         PlayFirstRow(*form_, *fx_, {"b.MOV"});
         QTest::qWait(1500);
         QCOMPARE(fx_->messages, boxes.replaceInStrings("@", fx_->Dir()));
-    }
-
-    void dropAnywhereRefillsTheList() {
-        const QString clip = fx_->Write("a.MOV", "");
-        const QString odd = fx_->Write("b.Mov", "");
-        form_->show();
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(clip), QUrl::fromLocalFile(odd)});
-        // On the time text, a child that takes no drops itself.
-        QWidget* target = Item(CTransportPanel::kTimeText);
-        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &enter);
-        QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &drop);
-        QCOMPARE(form_->Recordings().RowCount(), 1);
-        QCOMPARE(qobject_cast<QLineEdit*>(Item(1005))->text(), fx_->Dir());
     }
 };
 

@@ -194,8 +194,6 @@ private slots:
         QTest::newRow("clip without log: the route before is cleared")
             << "c.MOV" << QStringList{"No NMEA File : @/c.nmea", "No Nmea Data : @/c.nmea"}
             << "DrawPolyLine";
-        QTest::newRow("unknown type") << "c.Mov" << QStringList{"unknow file type..."} << "";
-        QTest::newRow("no selection") << "" << QStringList{"No selected File..."} << "";
     }
     void openRecording() {
         QFETCH(QString, files);

@@ -69,16 +69,10 @@ private slots:
         QCOMPARE(dlg_->winId(), before);
     }
 
-    // The clip alone on the screen and back, the main window as it was: its native window,
-    // its pages, the picture's frames and the focus on the video page, which a first click
-    // gave it.
-    void fullScreenInAndOut_data() {
-        QTest::addColumn<bool>("byKey");  // F11 in, Escape out; else double-clicks
-        QTest::newRow("F11 and Escape") << true;
-        QTest::newRow("double-clicks") << false;
-    }
+    // The clip alone on the screen by a double-click and back by Escape, the main window as it
+    // was: its native window, its pages, the picture's frames and the focus on the video page,
+    // which a first click gave it.
     void fullScreenInAndOut() {
-        QFETCH(bool, byKey);
         dlg_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
         PlayClip();
@@ -88,10 +82,7 @@ private slots:
         const WId window = dlg_->winId();
         const QList<QRect> pages{page->geometry(), dlg_->MapWindow()->geometry(),
                                  dlg_->ControlForm()->geometry()};
-        if (byKey)
-            QTest::keyClick(page, Qt::Key_F11);
-        else
-            QTest::mouseDClick(page->VideoWindow(), Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseDClick(page->VideoWindow(), Qt::LeftButton, {}, QPoint(50, 50));
         CFullScreenView* view = dlg_->FullScreenView();
         QVERIFY(view != nullptr && view->isVisible() && view->isFullScreen());
         QVERIFY(QTest::qWaitForWindowActive(view));
@@ -100,10 +91,7 @@ private slots:
         const QString caption = view->findChild<QLabel*>()->text();
         QVERIFY(caption.startsWith("a.MOV    00:00:"));
         QTRY_VERIFY_WITH_TIMEOUT(view->findChild<QLabel*>()->text() != caption, 3000);
-        if (byKey)
-            QTest::keyClick(view, Qt::Key_Escape);
-        else
-            QTest::mouseDClick(view->Picture(), Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::keyClick(view, Qt::Key_Escape);
         QVERIFY(!view->isVisible());
         QCOMPARE(dlg_->winId(), window);
         QCOMPARE((QList<QRect>{page->geometry(), dlg_->MapWindow()->geometry(),

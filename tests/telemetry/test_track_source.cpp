@@ -94,7 +94,6 @@ private slots:
         QTest::newRow("south-west with altitude and satellites")
             << std::vector{south}
             << "sentences=9 lat=-3346.5 lon=-15112 altitude=545.4 inuse_no=8 inview_no=0";
-        QTest::newRow("nothing") << std::vector<TelemetryPoint>{} << "";
     }
     void perSecond() {
         QFETCH(std::vector<TelemetryPoint>, points);
@@ -116,7 +115,6 @@ private slots:
         QTest::newRow("log first") << novatek << "rec.nmea" << 1;
         QTest::newRow(".gps before the clip")
             << QStringList{"rec.mp4", "rec.gps"} << "rec.gps" << 0;
-        QTest::newRow(".GPS") << QStringList{"rec.mov", "rec.GPS"} << "rec.GPS" << 0;
         QTest::newRow("the clip's own") << QStringList{"rec.mp4"} << "rec.mp4" << 3;
         QTest::newRow("a log pairs by its lower-case name only")
             << QStringList{"rec.Mp4", "rec.NMEA"} << "rec.Mp4" << 3;

@@ -14,7 +14,6 @@
 #include "nmea_test_util.h"
 #include "real_logs.h"
 #include "tests/support/tool_run.h"
-#include "vantrail_version.h"
 
 namespace {
 // file_size_limit, when set, makes writes past that many bytes fail as on a full disk.
@@ -66,14 +65,9 @@ private slots:
             QTest::newRow(name) << args.split(' ', Qt::SkipEmptyParts) << status << text;
         };
         const QByteArray threshold = " wants a number of g above 0, like 0.45\n";
-        row("help", "--help", 0, "usage: vantrail-track LOG");
-        row("version", "--version log.nmea", 0,
-            "vantrail-track " + QByteArray(kVantrailVersion) + "\n");
         row("unknown option", "log.nmea --kmz=x", 2, "unknown option --kmz\n");
-        row("no value at the end", "log.nmea --events", 2, "--events needs a value\n");
         row("threshold of zero", "--harsh 0 log.nmea", 2, "--harsh" + threshold);
         const QByteArray now = "--now wants a UTC time like 2026-12-05T10:20:30Z, 1678 to 2261\n";
-        row("four fraction digits", "log.nmea --now 2026-12-05T10:20:30.4501Z", 2, now);
         // Past the clock's range, which would overflow.
         row("last moment of 9999", "log.nmea --now 9999-12-31T23:59:59.999Z", 2, now);
         row("missing log", "missing.nmea --summary", 1, "cannot read missing.nmea: No such file");

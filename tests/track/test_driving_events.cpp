@@ -77,8 +77,6 @@ private slots:
         // Mean |x| equals mean |z|: z wins, a steady 0.5 g off its mean.
         QTest::newRow("x and z tie") << "1.0,0,0.5 @1.0,0,1.5 1.0,0,0.5 1.0,0,1.5" << 0.40 << 0.50
                                      << "0 harsh 1.000; 0 bump 0.500";
-        QTest::newRow("x and y tie")
-            << "0.5,1.0,0 @1.5,1.0,0 0.5,1.0,0 1.5,1.0,0" << 0.40 << 0.50 << "1 harsh 1.500";
         QTest::newRow("no entries") << "" << 0.40 << 0.50 << "";
     }
     void plantedEvents() {

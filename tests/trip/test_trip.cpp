@@ -79,7 +79,6 @@ private slots:
         QTest::newRow("still of a log")
             << 0 << "-" << QString("No picture to save: the selected row is not a clip.");
         QTest::newRow("gpx") << 1 + int(LogFormat::Gpx) << "out.gpx" << QString();
-        QTest::newRow("kml") << 1 + int(LogFormat::Kml) << "out.kml" << QString();
         QTest::newRow("missing folder")
             << 1 << "no/out.gpx" << QString("Cannot write @/no/out.gpx: No such file or directory");
     }
