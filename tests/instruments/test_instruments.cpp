@@ -192,7 +192,6 @@ private slots:
         QTest::addColumn<bool>("used");
         QTest::addColumn<QColor>("colour");
         QTest::newRow("40 used: green") << 2 << 40 << true << kGreen;
-        QTest::newRow("19 used: orange") << 2 << 19 << true << QColor(255, 128, 0);
         QTest::newRow("45 unused: grey") << 2 << 45 << false << QColor(128, 128, 128);
         QTest::newRow("17 in view: past the axis") << 17 << 45 << true << kGreen;
     }

@@ -180,15 +180,6 @@ private slots:
         fixture_.reset();
     }
 
-    void failuresWithoutPage() {
-        CPageScript script;
-        QVERIFY(!script.SetDocument(nullptr));
-        QCOMPARE(script.LastFailure(), "JSCall Error:\nNULL pointer");
-        QVERIFY(!script.CallFunction("Reload", {"1", "2", "16"}));
-        QCOMPARE(script.LastFailure(), "JSCall Error:\nCannot GetScript");
-        QCOMPARE(fixture_->messages, QStringList{"Web server cannot connected!"});
-    }
-
     // Every wrapper's texts in call order, a long route in full batches of calls, resizing,
     // which calls nothing below 31 x 21, and failing calls.
     void scriptCalls() {
