@@ -182,6 +182,21 @@ std::string LogPathFor(const std::string& path, FileKind kind) {
     return dot == std::string::npos ? std::string{} : path.substr(0, dot + 1) + "nmea";
 }
 
+QStringList WithoutPairedRearClips(const QStringList& paths) {
+    std::unordered_set<std::string> rears;
+    for (const QString& path : paths) {
+        const std::string p = path.toStdString();
+        if (IsClip(KindOfFile(p)))
+            rears.insert(RearClipOf(p));
+    }
+    QStringList rows;
+    for (const QString& path : paths) {
+        if (rears.count(path.toStdString()) == 0)
+            rows << path;
+    }
+    return rows;
+}
+
 QStringList OneRowPerDrive(const QStringList& paths) {
     std::unordered_set<std::string> playedByClips;
     for (const QString& path : paths) {
@@ -190,7 +205,7 @@ QStringList OneRowPerDrive(const QStringList& paths) {
             playedByClips.insert(ChooseTrackSource(p).path);
     }
     QStringList rows;
-    for (const QString& path : paths) {
+    for (const QString& path : WithoutPairedRearClips(paths)) {
         const std::string p = path.toStdString();
         if (!IsLog(KindOfFile(p)) || playedByClips.count(p) == 0)
             rows << path;
@@ -248,7 +263,7 @@ void CRecordingList::SelectRecordings() {
             beforeRefill_();
         DeleteAllRows();
         int row = 0;
-        for (const QString& path : *chosen) {
+        for (const QString& path : WithoutPairedRearClips(*chosen)) {
             const std::string full = path.toStdString();
             InsertRow(row++, full, NameOf(full), KindOfFile(full));
         }
@@ -266,8 +281,9 @@ void CRecordingList::AddDroppedRecordings(const QStringList& paths) {
         beforeRefill_();
     ReadFolderBox();
     DeleteAllRows();
-    for (int i = 0; i < paths.size(); ++i) {
-        std::string path = paths[i].toStdString();
+    const QStringList rows = WithoutPairedRearClips(paths);
+    for (int i = 0; i < rows.size(); ++i) {
+        std::string path = rows[i].toStdString();
         // A folder may come with a trailing '/'; it is the folder itself that was dropped.
         while (!path.empty() && path.back() == '/') path.pop_back();
         const std::string name = NameOf(path);
@@ -353,7 +369,10 @@ void CRecordingList::InsertRow(int row, const std::string& path, const std::stri
                                FileKind kind) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, QString::fromStdString(name));
-    item->setText(1, QString::fromLatin1(FileTypeText(kind)));
+    QString type = QString::fromLatin1(FileTypeText(kind));
+    if (const std::string rear = IsClip(kind) ? RearClipOf(path) : std::string(); !rear.empty())
+        type += QStringLiteral(" F+%1").arg(QChar(SplitClipChannel(rear).channel).toUpper());
+    item->setText(1, type);
     item->setText(2, QString::fromStdString(FormatListDate(FileWriteTime(path))));
     list_->insertTopLevelItem(std::min(row, RowCount()), item);
 }

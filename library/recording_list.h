@@ -69,8 +69,12 @@ std::string FormatListDate(int64_t fileTime);
 // row is its own log; other kinds have none ("").
 std::string LogPathFor(const std::string& path, FileKind kind);
 
-// The paths with one row per drive: a log (.nmea or .gps) that a clip among them plays with is
-// left out, as the clip's row plays both. The order is kept.
+// The paths less each rear clip of a two-channel camera whose front clip is among them: the
+// front clip's row plays both. The order is kept.
+QStringList WithoutPairedRearClips(const QStringList& paths);
+
+// The paths with one row per drive: a log (.nmea or .gps) or a rear clip that a clip among
+// them plays with is left out, as the clip's row plays them too. The order is kept.
 QStringList OneRowPerDrive(const QStringList& paths);
 
 // The selection every playback command works on.
@@ -100,7 +104,9 @@ public:
     // list (and playback) but still makes the folder box's folder the configured folder.
     void SelectRecordings();
 
-    // Refills the list from dropped local paths; only clips and logs get a row.
+    // Refills the list from dropped local paths; only clips and logs get a row. Both there, the
+    // dialog's and the drop's, a front clip with a rear one beside it is one row, typed
+    // "MOV F+R" (or F+B, F+I), and a rear clip listed with its front clip gets none.
     void AddDroppedRecordings(const QStringList& paths);
 
     // folder + "/" + the name of the row holding the selection mark; "" (and a history-log

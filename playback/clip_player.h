@@ -17,7 +17,9 @@ public:
     virtual ~CClipPlayer() = default;
 
     // Builds a fresh pipeline for path and plays it: 1, or -1 when no pipeline could be built.
-    virtual int OpenMedia(const std::string& path) = 0;
+    // inset, unless "", is a second camera's clip of the same moment, played in step with path
+    // as a picture in its corner, without its sound; the position stays path's.
+    virtual int OpenMedia(const std::string& path, const std::string& inset) = 0;
     virtual int TogglePause() = 0;
     // Stops (a paused clip stays paused in the backend) and goes back to the start.
     virtual int StopMedia() = 0;

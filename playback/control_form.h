@@ -28,6 +28,7 @@ public:
     CMapBridge& Map() { return map_; }
     // Where the clips play: the video page's picture.
     void SetVideoWindow(CVideoWindow* window) { transport_->SetVideoWindow(window); }
+    CVideoWindow* VideoWindow() { return transport_->VideoWindow(); }
     // The room under the G-sensor chart that no control of the form uses.
     QRect FreeRoom() const;
     // The speaker button: mutes, or gives the sound back at the level it had.

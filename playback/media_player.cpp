@@ -15,6 +15,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -31,12 +32,20 @@ constexpr const char* kSinkCaps = "video/x-raw,format=(string){I420,NV12}";
 
 const QEvent::Type kFrameEvent = static_cast<QEvent::Type>(QEvent::User + 14);
 
+// The pictures of a player: the clip's, and the inset clip's.
+constexpr int kMain = 0;
+constexpr int kInset = 1;
+
+// playbin's "video" flag alone, for the inset clip: its sound is not decoded.
+constexpr guint kPlayVideoOnly = 0x1;
+
 // A decoded frame on its way from a streaming thread to the picture.
 struct FrameEvent : QEvent {
-    FrameEvent(QVideoFrame f, unsigned g)
-        : QEvent(kFrameEvent), frame(std::move(f)), generation(g) {}
+    FrameEvent(QVideoFrame f, unsigned g, int c)
+        : QEvent(kFrameEvent), frame(std::move(f)), generation(g), channel(c) {}
     QVideoFrame frame;
     unsigned generation;
+    int channel;
 };
 
 bool BackendDecodes(DecoderKind kind) {
@@ -112,40 +121,66 @@ struct CMediaPlayer::Shared {
     std::mutex mutex;
     CMediaPlayer* owner = nullptr;
     unsigned generation = 0;
+    // The main picture's first frame and frame length.
     std::atomic<int64_t> firstFrameNs{-1};
     std::atomic<int64_t> frameNs{0};
     // Pausing prerolls the frame after the one on screen, while the position stays in the one
     // on screen: that frame is not shown, so that picture and position agree (a frame step
-    // then moves the picture by one, and a still saves the frame seen).
-    std::atomic<bool> skipPreroll{false};
+    // then moves the picture by one, and a still saves the frame seen). One per picture.
+    std::array<std::atomic<bool>, 2> skipPreroll{};
 
-    static GstFlowReturn OnSample(GstAppSink* sink, gpointer data, bool preroll) {
-        Shared* self = static_cast<std::shared_ptr<Shared>*>(data)->get();
+    // What a sink's callbacks get; the sink holds it for as long as its threads may call.
+    struct Feed {
+        std::shared_ptr<Shared> shared;
+        int channel;
+    };
+
+    static GstFlowReturn OnSample(GstAppSink* sink, const Feed& feed, bool preroll) {
+        Shared* self = feed.shared.get();
         GstSample* sample =
             preroll ? gst_app_sink_pull_preroll(sink) : gst_app_sink_pull_sample(sink);
         if (sample == nullptr)
             return GST_FLOW_OK;
-        if (preroll && self->skipPreroll.exchange(false)) {
+        if (preroll && self->skipPreroll[feed.channel].exchange(false)) {
             gst_sample_unref(sample);
             return GST_FLOW_OK;
         }
-        const int64_t at = StreamTime(sample);
-        int64_t unknown = -1;
-        if (at >= 0)
-            self->firstFrameNs.compare_exchange_strong(unknown, at);
         GstVideoInfo info;
-        if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
-            GST_VIDEO_INFO_FPS_N(&info) > 0) {
-            self->frameNs = static_cast<int64_t>(gst_util_uint64_scale(
-                GST_SECOND, GST_VIDEO_INFO_FPS_D(&info), GST_VIDEO_INFO_FPS_N(&info)));
+        if (feed.channel == kMain) {
+            const int64_t at = StreamTime(sample);
+            int64_t unknown = -1;
+            if (at >= 0)
+                self->firstFrameNs.compare_exchange_strong(unknown, at);
+            if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
+                GST_VIDEO_INFO_FPS_N(&info) > 0) {
+                self->frameNs = static_cast<int64_t>(gst_util_uint64_scale(
+                    GST_SECOND, GST_VIDEO_INFO_FPS_D(&info), GST_VIDEO_INFO_FPS_N(&info)));
+            }
         }
         QVideoFrame frame = ToVideoFrame(sample);
         gst_sample_unref(sample);
         const std::lock_guard lock(self->mutex);
         if (self->owner != nullptr && frame.isValid())
-            QCoreApplication::postEvent(self->owner,
-                                        new FrameEvent(std::move(frame), self->generation));
+            QCoreApplication::postEvent(
+                self->owner, new FrameEvent(std::move(frame), self->generation, feed.channel));
         return GST_FLOW_OK;
+    }
+
+    // Makes sink take the backend's own formats and hand its frames to the channel's picture.
+    static void Attach(GstElement* sink, const std::shared_ptr<Shared>& shared, int channel) {
+        GstCaps* caps = gst_caps_from_string(kSinkCaps);
+        // One frame waits at most: a picture the window has not painted yet is replaced.
+        g_object_set(sink, "caps", caps, "max-buffers", 1, "drop", TRUE, nullptr);
+        gst_caps_unref(caps);
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_preroll = [](GstAppSink* s, gpointer d) {
+            return OnSample(s, *static_cast<Feed*>(d), true);
+        };
+        callbacks.new_sample = [](GstAppSink* s, gpointer d) {
+            return OnSample(s, *static_cast<Feed*>(d), false);
+        };
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, new Feed{shared, channel},
+                                   [](gpointer d) { delete static_cast<Feed*>(d); });
     }
 };
 
@@ -211,24 +246,17 @@ int CMediaPlayer::BuildGraph() {
         ShowMessage("Failed to Create LAVVideoDecoder Filter", "Error");
         return -1;
     }
-    GstCaps* caps = gst_caps_from_string(kSinkCaps);
-    // One frame waits at most: a picture the window has not painted yet is replaced.
-    g_object_set(sink, "caps", caps, "max-buffers", 1, "drop", TRUE, nullptr);
-    gst_caps_unref(caps);
     g_object_set(pipeline, "video-sink", sink, nullptr);
 
     const unsigned generation = shared_ ? shared_->generation + 1 : 1;
     shared_ = std::make_shared<Shared>();
     shared_->owner = this;
     shared_->generation = generation;
-    GstAppSinkCallbacks callbacks{};
-    callbacks.new_preroll = [](GstAppSink* s, gpointer d) { return Shared::OnSample(s, d, true); };
-    callbacks.new_sample = [](GstAppSink* s, gpointer d) { return Shared::OnSample(s, d, false); };
-    // The sink holds the shared part for as long as its threads may call.
-    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, new std::shared_ptr<Shared>(shared_),
-                               [](gpointer d) { delete static_cast<std::shared_ptr<Shared>*>(d); });
+    Shared::Attach(sink, shared_, kMain);
     pipeline_ = pipeline;
+    front_ = pipeline;
     built_ = true;
+    AddInset();
 
     durationMs_ = 0;
     startNs_ = -1;
@@ -239,8 +267,43 @@ int CMediaPlayer::BuildGraph() {
     return 0;
 }
 
-int CMediaPlayer::OpenMedia(const std::string& path) {
+// The inset clip plays in a second playbin beside the first in one pipeline: the pipeline's one
+// clock runs both, and its state changes and seeks reach both, so pause, seek, speed and frame
+// steps keep them in step by construction. A single clip keeps the bare playbin.
+void CMediaPlayer::AddInset() {
+    if (insetPath_.empty())
+        return;
+    GstElement* top = gst_pipeline_new(nullptr);
+    GstElement* inset = gst_element_factory_make("playbin", nullptr);
+    GstElement* sink = gst_element_factory_make("appsink", nullptr);
+    // Takes the sound without looking for a sound card, which the flags alone do not stop
+    // playbin from probing.
+    GstElement* mute = gst_element_factory_make("fakesink", nullptr);
+    gchar* uri = gst_filename_to_uri(
+        QFile::encodeName(QFileInfo(QString::fromStdString(insetPath_)).absoluteFilePath())
+            .constData(),
+        nullptr);
+    if (top == nullptr || inset == nullptr || sink == nullptr || mute == nullptr ||
+        uri == nullptr) {
+        // The clip plays alone.
+        for (GstElement* element : {top, inset, sink, mute}) {
+            if (element != nullptr)
+                gst_object_unref(gst_object_ref_sink(element));
+        }
+        g_free(uri);
+        return;
+    }
+    Shared::Attach(sink, shared_, kInset);
+    g_object_set(inset, "uri", uri, "video-sink", sink, "audio-sink", mute, "flags", kPlayVideoOnly,
+                 nullptr);
+    g_free(uri);
+    gst_bin_add_many(GST_BIN(top), pipeline_, inset, nullptr);
+    pipeline_ = top;
+}
+
+int CMediaPlayer::OpenMedia(const std::string& path, const std::string& inset) {
     path_ = path;
+    insetPath_ = inset;
     if (playing_)
         StopMedia();
     if (BuildGraph() == -1)
@@ -262,7 +325,7 @@ int CMediaPlayer::RenderAndRun() {
         ShowMessage("Failed to add RenderFile to graph");
         return -1;
     }
-    g_object_set(pipeline_, "uri", uri, nullptr);
+    g_object_set(front_, "uri", uri, nullptr);
     g_free(uri);
     PlaceVideoWindow();
     SetVolumeLevel(volumeLevel_);
@@ -292,7 +355,7 @@ int CMediaPlayer::TogglePause() {
     playing_ = !playing_;
     state_ = playing_ ? MediaState::Running : MediaState::Paused;
     // Before its first frame a clip prerolls that frame, which is shown.
-    shared_->skipPreroll = !playing_ && startNs_ >= 0;
+    for (std::atomic<bool>& skip : shared_->skipPreroll) skip = !playing_ && startNs_ >= 0;
     gst_element_set_state(pipeline_, playing_ ? GST_STATE_PLAYING : GST_STATE_PAUSED);
     return 1;
 }
@@ -322,7 +385,7 @@ void CMediaPlayer::SeekToMs(int64_t ms) {
 void CMediaPlayer::SeekPipeline(int64_t ms) {
     // Accurate: decoded from the key frame before, so the frame shown is the one at ms.
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    shared_->skipPreroll = false;
+    for (std::atomic<bool>& skip : shared_->skipPreroll) skip = false;
     gst_element_seek(pipeline_, rate_, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
                      startNs_ + std::max<int64_t>(ms, 0) * GST_MSECOND, GST_SEEK_TYPE_NONE,
                      GST_CLOCK_TIME_NONE);
@@ -339,8 +402,7 @@ int64_t CMediaPlayer::PositionMs() const {
     if (pendingSeekMs_ >= 0)
         return pendingSeekMs_;
     gint64 position = 0;
-    if (!built_ || startNs_ < 0 ||
-        !gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position))
+    if (!built_ || startNs_ < 0 || !gst_element_query_position(front_, GST_FORMAT_TIME, &position))
         return 0;
     return std::max<int64_t>(0, (position - startNs_) / GST_MSECOND);
 }
@@ -358,7 +420,7 @@ int CMediaPlayer::SetVolumeLevel(int level) {
     volumeLevel_ = level;
     // Sound above double speed is noise.
     if (built_) {
-        g_object_set(pipeline_, "volume",
+        g_object_set(front_, "volume",
                      rate_ > 2 ? 0.0 : static_cast<double>(LinearVolume(VolumeHundredths(level))),
                      nullptr);
     }
@@ -437,7 +499,7 @@ void CMediaPlayer::OnPrerolled() {
     }
     if (durationMs_ <= 0) {
         gint64 duration = 0;
-        if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration) && duration > 0)
+        if (gst_element_query_duration(front_, GST_FORMAT_TIME, &duration) && duration > 0)
             durationMs_ = (duration - startNs_) / GST_MSECOND;
         // A transport stream's length is its time stamps' span.
         if (durationMs_ <= 0)
@@ -498,6 +560,7 @@ void CMediaPlayer::DropGraph() {
         gst_element_set_state(pipeline_, GST_STATE_NULL);
         gst_object_unref(pipeline_);
         pipeline_ = nullptr;
+        front_ = nullptr;
         built_ = false;
     }
     // What the pipeline's threads freed stays with the process unless handed back.
@@ -522,7 +585,8 @@ bool CMediaPlayer::event(QEvent* event) {
     if (event->type() == kFrameEvent) {
         auto* frame = static_cast<FrameEvent*>(event);
         if (shared_ && frame->generation == shared_->generation && video_ != nullptr)
-            video_->videoSink()->setVideoFrame(frame->frame);
+            (frame->channel == kMain ? video_->videoSink() : video_->insetSink())
+                ->setVideoFrame(frame->frame);
         return true;
     }
     if (event->type() != kGraphNotifyEvent)

@@ -1,6 +1,7 @@
 #pragma once
 // The clip player of the control form: one clip with its sound on the video page, played by
-// a GStreamer playbin of our own. Its position is the pipeline's, in clip time (0 is the first
+// a GStreamer playbin of our own; a front clip with its rear one shows that as the picture's
+// inset. Its position is the pipeline's, in clip time (0 is the first
 // frame, also in a transport stream whose clock starts earlier); seeks are accurate, so a
 // frame step lands on the frame asked for, and a transport stream seeks as well as a movie.
 
@@ -67,10 +68,11 @@ public:
     CMediaPlayer(const CMediaPlayer&) = delete;
     CMediaPlayer& operator=(const CMediaPlayer&) = delete;
 
-    // Makes a new media pipeline after checking the decoders; 0, or -1 with a message.
+    // Makes a new media pipeline after checking the decoders, for the inset clip of the last
+    // OpenMedia too; 0, or -1 with a message.
     int BuildGraph();
     // 1 once a pipeline was built (whatever the rendering gave), -1 when BuildGraph failed.
-    int OpenMedia(const std::string& path) override;
+    int OpenMedia(const std::string& path, const std::string& inset) override;
     // Loads the opened path and plays; 1 or -1.
     int RenderAndRun();
     int TogglePause() override;
@@ -102,6 +104,8 @@ private:
     struct Shared;
 
     void DropGraph();
+    // Puts the inset clip, when there is one, in the pipeline beside the clip.
+    void AddInset();
     void TakeBusMessages();
     void OnPrerolled();
     void OnError(const QString& text);
@@ -113,6 +117,7 @@ private:
     CPlayerDisplay& display_;
     CClipPlayerEvents* events_;
     _GstElement* pipeline_ = nullptr;
+    _GstElement* front_ = nullptr;    // the playbin of path_: pipeline_ itself without an inset
     std::shared_ptr<Shared> shared_;  // what the streaming threads reach
     int64_t durationMs_ = 0;
     int64_t startNs_ = -1;  // the stream time of the first frame, -1 until prerolled
@@ -130,4 +135,5 @@ private:
     MediaState state_ = MediaState::Stopped;
     int64_t pendingSeekMs_ = -1;  // asked before the clip could seek
     std::string path_;
+    std::string insetPath_;
 };

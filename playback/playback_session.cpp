@@ -256,7 +256,7 @@ void PlaybackSession::StartPlaying() {
     if (IsClip(KindOfFile(path)) && player_) {
         const int64_t from = clockMs_;
         const unsigned generation = generation_;
-        if (player_->OpenMedia(path) == -1 || generation != generation_)
+        if (player_->OpenMedia(path, RearClipOf(path)) == -1 || generation != generation_)
             return;
         player_->SetRate(rate_);
         player_->SetVolumeLevel(controls.VolumeLevel());
@@ -410,7 +410,7 @@ void PlaybackSession::SeekMs(int64_t ms) {
         // Stopped, the clip opens paused there, so that the picture shows that moment too.
         if (state_ == PlaybackState::Stopped && player_->GetMediaState() == MediaState::Stopped) {
             const std::string path = parts_.recordings.GetSelFilePath();
-            if (player_->OpenMedia(path) == -1)
+            if (player_->OpenMedia(path, RearClipOf(path)) == -1)
                 return;
             player_->SetRate(rate_);
             player_->SetVolumeLevel(parts_.controls.VolumeLevel());

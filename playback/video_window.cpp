@@ -1,5 +1,6 @@
 #include "playback/video_window.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QVideoSink>
 
@@ -163,21 +164,46 @@ QImage VideoFrameImage(const QVideoFrame& frame) {
     return image.isNull() ? frame.toImage() : image;
 }
 
-CVideoWindow::CVideoWindow(QWidget* parent) : QWidget(parent), sink_(new QVideoSink(this)) {
+QRect InsetRect(const QRect& picture, const QSize& inset) {
+    const QSize size = inset.scaled(picture.width() / 4, picture.height(), Qt::KeepAspectRatio);
+    const int margin = std::max(4, picture.width() / 64);
+    return QRect(QPoint(picture.right() + 1 - margin - size.width(), picture.top() + margin), size);
+}
+
+void DrawInset(QPainter& painter, const QRect& picture, const QImage& inset) {
+    const QRect at = InsetRect(picture, inset.size());
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(at, inset);
+    painter.setPen(QPen(QColor(226, 229, 233), std::max(1, picture.width() / 400)));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(at);
+    painter.restore();
+}
+
+const QImage& CVideoWindow::Picture::Image() {
+    if (image.isNull() && frame.isValid())
+        image = VideoFrameImage(frame);
+    return image;
+}
+
+CVideoWindow::CVideoWindow(QWidget* parent)
+    : QWidget(parent), sink_(new QVideoSink(this)), insetSink_(new QVideoSink(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(sink_, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
-        (target_ != nullptr ? target_.data() : this)->TakeFrame(frame);
+        Shown()->main_.Take(frame);
+        Shown()->update();
+    });
+    connect(insetSink_, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+        Shown()->inset_.Take(frame);
+        Shown()->update();
     });
 }
 
-void CVideoWindow::TakeFrame(const QVideoFrame& frame) {
-    frame_ = frame;
-    image_ = QImage();
-    update();
-}
-
 void CVideoWindow::Clear() {
-    TakeFrame(QVideoFrame());
+    main_.Take({});
+    inset_.Take({});
+    update();
     if (target_ != nullptr)
         target_->Clear();
 }
@@ -185,26 +211,58 @@ void CVideoWindow::Clear() {
 void CVideoWindow::ShowFramesIn(CVideoWindow* target) {
     if (target == this)
         target = nullptr;
-    if (target != nullptr)
-        target->TakeFrame(frame_);
-    else if (target_ != nullptr)
-        TakeFrame(target_->frame_);
+    CVideoWindow* from = Shown();
+    CVideoWindow* to = target != nullptr ? target : this;
+    if (from != to) {
+        to->main_.Take(from->main_.frame);
+        to->inset_.Take(from->inset_.frame);
+        to->swapped_ = from->swapped_;
+        to->update();
+    }
     target_ = target;
+}
+
+bool CVideoWindow::Swapped() const {
+    return target_ != nullptr ? target_->swapped_ : swapped_;
+}
+
+bool CVideoWindow::SwapAt(const QPoint& pos) {
+    if (!insetRect_.contains(pos))
+        return false;
+    swapped_ = !swapped_;
+    update();
+    return true;
+}
+
+void CVideoWindow::mousePressEvent(QMouseEvent* event) {
+    // Elsewhere the click is the page's.
+    event->setAccepted(event->button() == Qt::LeftButton && SwapAt(event->position().toPoint()));
+}
+
+void CVideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A second quick click on the inset swaps back rather than going full screen.
+    event->setAccepted(event->button() == Qt::LeftButton && SwapAt(event->position().toPoint()));
 }
 
 void CVideoWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (image_.isNull() && frame_.isValid())
-        image_ = VideoFrameImage(frame_);
-    if (image_.isNull()) {
+    const bool hasInset = !inset_.Image().isNull();
+    const QImage& big = swapped_ && hasInset ? inset_.Image() : main_.Image();
+    const QImage& small = swapped_ ? main_.Image() : inset_.Image();
+    insetRect_ = QRect();
+    if (big.isNull()) {
         p.fillRect(rect(), Qt::black);
         return;
     }
-    QSize fitted = image_.size().scaled(size(), Qt::KeepAspectRatio);
+    QSize fitted = big.size().scaled(size(), Qt::KeepAspectRatio);
     const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
                        fitted);
     // Only the bars: the picture covers the rest.
     for (const QRect& bar : QRegion(rect()).subtracted(target)) p.fillRect(bar, Qt::black);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(target, image_);
+    p.drawImage(target, big);
+    if (hasInset && !small.isNull()) {
+        DrawInset(p, target, small);
+        insetRect_ = InsetRect(target, small.size());
+    }
 }

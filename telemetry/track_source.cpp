@@ -4,6 +4,8 @@
 
 #include <strings.h>
 
+#include <cctype>
+
 #include "telemetry/novatek_gps.h"
 #include "telemetry/per_second.h"
 #include "telemetry/telemetry.h"
@@ -15,12 +17,43 @@ bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
-
-// The path with the text after its last '.' (in the file's own name) replaced.
-std::string WithExtension(const std::string& path, size_t dot, const char* extension) {
-    return path.substr(0, dot + 1) + extension;
-}
 }  // namespace
+
+ClipChannel SplitClipChannel(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t name = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.rfind('.');
+    const size_t end = dot == std::string::npos || dot < name ? path.size() : dot;
+    if (end < name + 2)
+        return {};
+    const char channel = path[end - 1];
+    if (std::string("FRBIfrbi").find(channel) == std::string::npos)
+        return {};
+    const auto at = [&](size_t i) { return static_cast<unsigned char>(path[i]); };
+    const bool underscore = at(end - 2) == '_';
+    const auto mark = [&](size_t i) { return at(i) == '_' || std::isdigit(at(i)); };
+    if (!mark(end - 2) && !(std::isalpha(at(end - 2)) && end >= name + 3 && mark(end - 3)))
+        return {};
+    const size_t sharedEnd = end - 1 - (underscore ? 1 : 0);
+    if (sharedEnd == name)
+        return {};
+    return {path.substr(0, sharedEnd), channel};
+}
+
+std::string RearClipOf(const std::string& front) {
+    const ClipChannel split = SplitClipChannel(front);
+    if (split.channel != 'F' && split.channel != 'f')
+        return {};
+    const size_t letter = split.shared.size() + (front[split.shared.size()] == '_' ? 1 : 0);
+    const bool lower = split.channel == 'f';
+    for (const char rear : {'R', 'B', 'I'}) {
+        std::string path = front;
+        path[letter] = lower ? static_cast<char>(std::tolower(rear)) : rear;
+        if (IsRegularFile(path))
+            return path;
+    }
+    return {};
+}
 
 TrackSource ChooseTrackSource(const std::string& recording) {
     const TrackSource itself{TrackSourceKind::kNmeaLog, recording};
@@ -35,12 +68,21 @@ TrackSource ChooseTrackSource(const std::string& recording) {
         strcasecmp(extension, "ts") != 0) {
         return itself;
     }
+    // A front clip's own log first, then the one the channels share.
+    std::vector<std::string> stems{recording.substr(0, dot)};
+    if (const ClipChannel split = SplitClipChannel(recording);
+        split.channel == 'F' || split.channel == 'f')
+        stems.push_back(split.shared);
     // The log pairs as it always has: the extension "nmea", in lower case.
-    if (const std::string log = WithExtension(recording, dot, "nmea"); IsRegularFile(log))
-        return {TrackSourceKind::kNmeaLog, log};
-    for (const char* gps : {"gps", "GPS"}) {
-        if (const std::string path = WithExtension(recording, dot, gps); IsRegularFile(path))
-            return {TrackSourceKind::kGpsFile, path};
+    for (const std::string& stem : stems) {
+        if (const std::string log = stem + ".nmea"; IsRegularFile(log))
+            return {TrackSourceKind::kNmeaLog, log};
+    }
+    for (const std::string& stem : stems) {
+        for (const char* gps : {".gps", ".GPS"}) {
+            if (const std::string path = stem + gps; IsRegularFile(path))
+                return {TrackSourceKind::kGpsFile, path};
+        }
     }
     return {TrackSourceKind::kClip, recording};
 }

@@ -2,11 +2,12 @@
 // Where a recording's track comes from. For a row of the recording list (a clip: .mov, .mp4
 // or .ts in either letter case; a .nmea log; a .gps file) the first of these that exists
 // gives the track:
-//   1. the .nmea log of the same name beside the clip: read by LoadTrack exactly as before,
-//      analysis file included (a log row, or any file that is neither a clip nor a .gps
-//      file, is read as a log itself);
+//   1. the .nmea log of the same name beside the clip, for a front clip of a two-channel
+//      camera else the one of the shared name: read by LoadTrack exactly as before, analysis
+//      file included (a log row, or any file that is neither a clip nor a .gps file, is read
+//      as a log itself);
 //   2. the .gps file of the same name (".gps", else ".GPS"; a .gps row is its own), read with
-//      the .3gf of the same name when there is one;
+//      the .3gf of the same name when there is one; again the shared name's after the own;
 //   3. the telemetry inside the clip.
 // Every source gives the same one-entry-per-second track, so everything that uses a track
 // works on all of them. Playback, the trip view and both tools go through here.
@@ -16,6 +17,21 @@
 
 #include "track/load_progress.h"
 #include "track/track_sample.h"
+
+// Two-channel cameras write one clip per camera and moment, named alike but for a channel
+// letter before the extension, with or without an '_' before it: REC0007_F.MOV and
+// REC0007_R.MOV, 20240101_120000_NF.mp4 and ..._NR.mp4, 2024_0101_120000_0012F.MP4 and
+// ..._0012R.MP4. The letter counts only after an '_', a digit, or one letter that follows an
+// '_', so that ordinary names ending in one of the letters (SELF.MOV) are not taken for one.
+struct ClipChannel {
+    std::string shared;  // the path without extension, channel letter and the '_' before it
+    char channel = 0;    // 'F' front, 'R' or 'B' rear, 'I' inside, as written; 0 for none
+};
+ClipChannel SplitClipChannel(const std::string& path);
+
+// The rear clip that plays with a front clip: its name with R, else B, else I (in the front
+// letter's case) for the F, that exists as a regular file; "" for none or another channel.
+std::string RearClipOf(const std::string& front);
 
 enum class TrackSourceKind {
     kNmeaLog,  // path: the .nmea log

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include "evidence/still_frame.h"
 #include "library/recording_list.h"
 #include "playback/playback_session.h"
+#include "playback/video_window.h"
 #include "track/track.h"
 
 QString StillFolder() {
@@ -45,7 +47,8 @@ QString SaveStillImage(const QImage& image, const QString& folder, const QString
     }
 }
 
-void SaveEvidenceStill(const CRecordingSelection& recordings, const PlaybackSession& session) {
+void SaveEvidenceStill(const CRecordingSelection& recordings, const PlaybackSession& session,
+                       bool swapped) {
     const std::string clip = recordings.GetSelFilePath();
     const FileKind kind = KindOfFile(clip);
     if (!IsClip(kind)) {
@@ -58,10 +61,21 @@ void SaveEvidenceStill(const CRecordingSelection& recordings, const PlaybackSess
         session.Player() != nullptr && session.Player()->GetMediaState() != MediaState::Stopped
             ? session.Player()->PositionMs()
             : session.ClockMs();
-    const StillFrame frame = GrabStillFrame(clipPath, atMs);
+    StillFrame frame = GrabStillFrame(clipPath, atMs);
     if (frame.image.isNull()) {
         ShowMessage(FormatText("No picture to save: %s", qUtf8Printable(frame.error)));
         return;
+    }
+    // A rear clip that ends before the front leaves the front's frame alone.
+    if (const std::string rear = RearClipOf(clip); !rear.empty()) {
+        const StillFrame other = GrabStillFrame(QFile::decodeName(rear.c_str()), atMs);
+        if (!other.image.isNull()) {
+            QImage picture = swapped ? other.image : frame.image;
+            QPainter painter(&picture);
+            DrawInset(painter, picture.rect(), swapped ? frame.image : other.image);
+            painter.end();
+            frame.image = picture;
+        }
     }
     StillCaption caption{QFileInfo(clipPath).fileName(), atMs, std::nullopt};
     // Only the clip's own track speaks for it.

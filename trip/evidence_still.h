@@ -21,5 +21,7 @@ QString StillFolder();
 
 // The still of the selected clip at the player's position, as vantrail-still draws it,
 // captioned from the loaded log when it is that clip's own; then a message says where it
-// went, or why there is none.
-void SaveEvidenceStill(const CRecordingSelection& recordings, const PlaybackSession& session);
+// went, or why there is none. A front clip with a rear one is saved as the picture shows
+// them: the rear clip's frame of the same moment inset, or, swapped, the front's in the rear's.
+void SaveEvidenceStill(const CRecordingSelection& recordings, const PlaybackSession& session,
+                       bool swapped);

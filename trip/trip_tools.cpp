@@ -12,6 +12,7 @@
 
 #include "app/message.h"
 #include "playback/control_form.h"
+#include "playback/video_window.h"
 #include "telemetry/track_source.h"
 #include "track/track.h"
 #include "trip/events_panel.h"
@@ -118,7 +119,9 @@ void CTripTools::AddShortcutsTo(QWidget* window) {
 }
 
 void CTripTools::SaveStill() {
-    SaveEvidenceStill(form_.Recordings(), form_.Session());
+    const CVideoWindow* picture = form_.VideoWindow();
+    SaveEvidenceStill(form_.Recordings(), form_.Session(),
+                      picture != nullptr && picture->Swapped());
 }
 
 QString CTripTools::TripSummaryText() const {

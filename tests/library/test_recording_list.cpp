@@ -172,6 +172,20 @@ private slots:
         QCOMPARE(theApp().folderPath, fx_->Dir().toStdString());  // a drop leaves the setting
     }
 
+    // A front clip with a rear one on disk is one row with a two-channel mark, its rear clip
+    // dropped beside it none; a rear clip without its front one dropped is a row of its own.
+    void twoChannelPairs() {
+        for (const char* name :
+             {"REC7_F.MOV", "REC7_R.MOV", "R8_F.MOV", "R8_R.MOV", "R9_f.mp4", "R9_b.mp4"})
+            QVERIFY(QFile(fx_->Dir() + '/' + name).open(QIODevice::WriteOnly));
+        QStringList dropped;
+        for (const char* name : {"REC7_F.MOV", "REC7_R.MOV", "R8_R.MOV", "R9_f.mp4"})
+            dropped << fx_->Dir() + '/' + name;
+        recordings_->AddDroppedRecordings(dropped);
+        QCOMPARE(Column(0), (L{"REC7_F.MOV", "R8_R.MOV", "R9_f.mp4"}));
+        QCOMPARE(Column(1), (L{"MOV F+R", "MOV", "MP4 F+B"}));
+    }
+
     void formatListDate_data() {
         QTest::addColumn<qint64>("time");
         QTest::addColumn<QString>("text");

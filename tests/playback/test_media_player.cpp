@@ -50,13 +50,14 @@ private:
     bool WaitLoaded() {
         return QTest::qWaitFor([this] { return player_->DurationKnown(); }, 10000);
     }
-    // The frame number the picture shows now.
-    int FrameShown() const {
-        return FrameNumber(VideoFrameImage(display_->window.videoSink()->videoFrame()));
+    // The frame number the picture (or its inset) shows now.
+    int FrameShown(bool inset = false) const {
+        const CVideoWindow& w = display_->window;
+        return FrameNumber(VideoFrameImage((inset ? w.insetSink() : w.videoSink())->videoFrame()));
     }
-    void Open(const std::string& path) {
+    void Open(const std::string& path, const std::string& inset = {}) {
         QCOMPARE(player_->BuildGraph(), 0);
-        QCOMPARE(player_->OpenMedia(path), 1);
+        QCOMPARE(player_->OpenMedia(path, inset), 1);
     }
 
 private slots:
@@ -78,18 +79,22 @@ private slots:
     // clock starts before its picture), and a step goes to the next or previous frame
     // exactly, also back over a key frame (one a second) into the group before it. Paused
     // while playing, the picture stays on the frame of the position, so the first step moves.
+    // An inset clip (here the same clip) shows the same frame at every step.
     void frameSteps_data() {
         QTest::addColumn<QString>("clip");
         QTest::addColumn<bool>("pausedPlaying");
-        QTest::newRow("mov") << "numbered.MOV" << false;
-        QTest::newRow("ts") << "numbered.ts" << false;
-        QTest::newRow("mov paused while playing") << "numbered.MOV" << true;
+        QTest::addColumn<bool>("inset");
+        QTest::newRow("mov") << "numbered.MOV" << false << false;
+        QTest::newRow("ts") << "numbered.ts" << false << false;
+        QTest::newRow("mov paused while playing, inset") << "numbered.MOV" << true << true;
     }
     void frameSteps() {
         QFETCH(QString, clip);
         QFETCH(bool, pausedPlaying);
+        QFETCH(bool, inset);
         int first = 26;
-        Open((kNumberedClips + clip).toStdString());
+        const std::string path = (kNumberedClips + clip).toStdString();
+        Open(path, inset ? path : std::string());
         QVERIFY(WaitLoaded());
         if (pausedPlaying) {
             QTRY_VERIFY_WITH_TIMEOUT(FrameShown() > 10, 5000);
@@ -107,6 +112,8 @@ private slots:
             player_->StepFrames(step);
             const int expected = (seen.isEmpty() ? first : seen.back()) + step;
             QTRY_COMPARE_WITH_TIMEOUT(FrameShown(), expected, 5000);
+            if (inset)
+                QTRY_COMPARE_WITH_TIMEOUT(FrameShown(true), expected, 5000);
             seen << expected;
         }
         QCOMPARE(player_->GetMediaState(), MediaState::Paused);
@@ -124,7 +131,7 @@ private slots:
         SetDecoderCheck([=](DecoderKind kind) { return kind == DecoderKind::Audio && audio; });
         QCOMPARE(player_->BuildGraph(), -1);
         // Every graph build fails again; nothing plays.
-        QCOMPARE(player_->OpenMedia(Sample("REC0004.MOV")), -1);
+        QCOMPARE(player_->OpenMedia(Sample("REC0004.MOV"), {}), -1);
         QCOMPARE(player_->GetMediaState(), MediaState::Stopped);
         QCOMPARE(player_->HandleGraphEvents(), 0);
         QCOMPARE(fx_->messages, (QStringList{message, message, "MediaEventEx interface error"}));

@@ -79,7 +79,9 @@ public:
     bool disposed = false;
     bool ended = false;  // the backend has reported the clip's end
 
-    int OpenMedia(const std::string&) override { return state = MediaState::Running, 1; }
+    int OpenMedia(const std::string&, const std::string&) override {
+        return state = MediaState::Running, 1;
+    }
     int TogglePause() override {
         return state = state == MediaState::Running ? MediaState::Paused : MediaState::Running, 1;
     }

@@ -66,9 +66,11 @@ private slots:
         QDir dir(tmp_.path());
         QVERIFY(dir.mkpath("cam/sub") && dir.mkpath("cam/empty") && dir.mkpath("cam/day"));
         for (const char* name :
-             {"a.MOV", "b.nmea", "c.ts", "clip.Mov", "notes.txt", "sub/R1.nmea", "sub/R1.MOV",
-              "sub/readme", "empty/x.avi", "day/r1.mov", "day/r1.nmea", "day/R2.TS", "day/R2.nmea",
-              "day/R3.nmea", "day/R4.MOV", "day/R5.MOV", "day/R5.NMEA"})
+             {"a.MOV",       "b.nmea",      "c.ts",         "clip.Mov",     "notes.txt",
+              "sub/R1.nmea", "sub/R1.MOV",  "sub/readme",   "empty/x.avi",  "day/r1.mov",
+              "day/r1.nmea", "day/R2.TS",   "day/R2.nmea",  "day/R3.nmea",  "day/R4.MOV",
+              "day/R5.MOV",  "day/R5.NMEA", "day/R6_F.MOV", "day/R6_R.MOV", "day/R6.nmea",
+              "day/R7_R.MOV"})
             QVERIFY(QFile(dir.filePath(QStringLiteral("cam/") + name)).open(QIODevice::WriteOnly));
     }
 
@@ -117,12 +119,14 @@ private slots:
         QTest::newRow("files in the order given, a clip's log too")
             << QStringList{"cam/c.ts", "cam/sub/R1.nmea", "cam/sub/R1.MOV"}
             << QStringList{"cam/c.ts", "cam/sub/R1.nmea", "cam/sub/R1.MOV"} << QStringList{};
-        // Each drive plays once: a log that a clip of the folder plays with has no row (R5's
-        // clip plays R5.nmea, not R5.NMEA).
+        // Each drive plays once: a log or rear clip that a clip of the folder plays with has no
+        // row (R5's clip plays R5.nmea, not R5.NMEA; R6_F plays R6_R and R6.nmea; R7_R has no
+        // front clip).
         QTest::newRow("folder: its clips and logs by name, one row a drive")
             << QStringList{"cam/day/", "cam/sub"}
-            << QStringList{"cam/day/R2.TS",   "cam/day/R3.nmea", "cam/day/R4.MOV", "cam/day/R5.MOV",
-                           "cam/day/R5.NMEA", "cam/day/r1.mov",  "cam/sub/R1.MOV"}
+            << QStringList{"cam/day/R2.TS",    "cam/day/R3.nmea", "cam/day/R4.MOV",
+                           "cam/day/R5.MOV",   "cam/day/R5.NMEA", "cam/day/R6_F.MOV",
+                           "cam/day/R7_R.MOV", "cam/day/r1.mov",  "cam/sub/R1.MOV"}
             << QStringList{};
         QTest::newRow("missing path skipped, the rest kept")
             << QStringList{"cam/nope.MOV", "cam/a.MOV"} << QStringList{"cam/a.MOV"}

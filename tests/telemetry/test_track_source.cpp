@@ -120,7 +120,46 @@ private slots:
             << QStringList{"rec.Mp4", "rec.NMEA"} << "rec.Mp4" << 3;
         QTest::newRow("a log row") << QStringList{"rec.nmea", "rec.mp4"} << "rec.nmea" << 1;
         QTest::newRow("a clip without telemetry") << QStringList{"rec.ts"} << "rec.ts" << 0;
+        QTest::newRow("a front clip: the shared log")
+            << QStringList{"rec_F.MOV", "rec.nmea", "rec_F.gps"} << "rec.nmea" << 1;
+        QTest::newRow("a front clip: its own log first")
+            << QStringList{"rec_F.MOV", "rec_F.nmea", "rec.nmea"} << "rec_F.nmea" << 1;
+        QTest::newRow("a rear clip: not the shared log")
+            << QStringList{"rec_R.mp4", "rec.nmea"} << "rec_R.mp4" << 3;
     }
+    // Which names are a channel of a two-channel camera, and the name the channels share.
+    void clipChannel_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("shared");  // "" for an ordinary name
+        QTest::addColumn<char>("channel");
+        QTest::newRow("_F") << "/c/REC0007_F.MOV"
+                            << "/c/REC0007" << 'F';
+        QTest::newRow("mode letter") << "20240101_120000_NR.mp4"
+                                     << "20240101_120000_N" << 'R';
+        QTest::newRow("after digits") << "2024_0101_120000_0012B.MP4"
+                                      << "2024_0101_120000_0012" << 'B';
+        QTest::newRow("lower case") << "rec0007_i.ts"
+                                    << "rec0007" << 'i';
+        QTest::newRow("no channel") << "REC0001.MOV"
+                                    << "" << '\0';
+        QTest::newRow("a word ending in F") << "SELF.MOV"
+                                            << "" << '\0';
+        QTest::newRow("a word ending in _OF") << "CLIP_OFF.MOV"
+                                              << "" << '\0';
+        QTest::newRow("the letter alone") << "/c_1/_F.MOV"
+                                          << "" << '\0';
+        QTest::newRow("other letter") << "REC0007_X.MOV"
+                                      << "" << '\0';
+    }
+    void clipChannel() {
+        QFETCH(QString, path);
+        QFETCH(QString, shared);
+        QFETCH(char, channel);
+        const ClipChannel split = SplitClipChannel(path.toStdString());
+        QCOMPARE(split.shared, shared.toStdString());
+        QCOMPARE(split.channel, channel);
+    }
+
     void choice() {
         QFETCH(QStringList, files);
         QFETCH(QString, source);
